@@ -1,0 +1,9 @@
+#include "platform/appinfo.h"
+
+#include <QCoreApplication>
+
+namespace platform {
+
+QString programFolder() { return QCoreApplication::applicationDirPath(); }
+
+} // namespace platform

@@ -1,0 +1,39 @@
+#include "platform/controls.h"
+
+#include "platform/runtimeerror.h"
+
+#include <QCheckBox>
+
+namespace platform {
+
+void place(QWidget& control, int left, int top, int width, int height) {
+    control.setGeometry(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
+                        twipsToPixels(height));
+}
+
+void setClientSize(QWidget& window, int width, int height) {
+    window.setFixedSize(twipsToPixels(width), twipsToPixels(height));
+}
+
+int checkBoxValue(const QCheckBox& box) {
+    switch (box.checkState()) {
+    case Qt::Checked: return vbChecked;
+    case Qt::PartiallyChecked: return vbGrayed;
+    case Qt::Unchecked: break;
+    }
+    return vbUnchecked;
+}
+
+void setCheckBoxValue(QCheckBox& box, int value) {
+    switch (value) {
+    case vbUnchecked: box.setCheckState(Qt::Unchecked); return;
+    case vbChecked: box.setCheckState(Qt::Checked); return;
+    case vbGrayed:
+        box.setTristate(true);
+        box.setCheckState(Qt::PartiallyChecked);
+        return;
+    default: raise(ErrInvalidPropertyValue);
+    }
+}
+
+} // namespace platform

@@ -1,0 +1,24 @@
+#pragma once
+
+class QCheckBox;
+class QWidget;
+
+namespace platform {
+
+// Twips (1440 to the inch) to logical pixels: 15 twips are one pixel at 96 dpi.
+constexpr int twipsToPixels(int twips) { return (twips + 7) / 15; }
+
+// Places a control from a left, top, width, height row in twips.
+void place(QWidget& control, int left, int top, int width, int height);
+
+// Sets a window's client area from a width and height in twips.
+void setClientSize(QWidget& window, int width, int height);
+
+// Check-box states as the program counts them: 0 unticked, 1 ticked, 2 greyed.
+// (Qt numbers them 0 unchecked, 1 partially checked, 2 checked: mapped here, never cast.)
+enum CheckBoxValue : int { vbUnchecked = 0, vbChecked = 1, vbGrayed = 2 };
+int checkBoxValue(const QCheckBox& box);
+// Throws RuntimeError(380) for a value that is not a check-box state.
+void setCheckBoxValue(QCheckBox& box, int value);
+
+} // namespace platform
