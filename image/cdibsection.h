@@ -1,0 +1,46 @@
+#pragma once
+
+#include "platform/gdi.h"
+#include "platform/picture.h"
+
+#include <cstdint>
+#include <memory>
+
+// The image buffer: a 24-bit device-independent bitmap held as a DIB section and kept selected
+// into a memory device context of its own. Pixels are blue, green, red; rows lie bottom-up, each
+// BytesPerScanLine() bytes long (3 x width rounded up to a multiple of 4).
+// Instances are shared by reference (std::shared_ptr) and release their handles when destroyed.
+class cDIBSection {
+public:
+    cDIBSection() = default;
+    ~cDIBSection();
+    cDIBSection(const cDIBSection&) = delete;
+    cDIBSection& operator=(const cDIBSection&) = delete;
+
+    bool CopyToClipboard(bool bAsDIB = true);
+    bool CreateDIB(gdi::HDC lhDC, std::int32_t lWidth, std::int32_t lHeight, gdi::HBITMAP& hDib);
+    void CreateFromPicture(const platform::PictureDisp& picThis);
+    bool Create(std::int32_t lWidth, std::int32_t lHeight);
+    std::int32_t BytesPerScanLine() const;
+    std::int32_t Width() const noexcept { return tHeader.biWidth; }
+    std::int32_t Height() const noexcept { return tHeader.biHeight; }
+    void LoadPictureBlt(gdi::HDC lhDC, std::int32_t lSrcLeft = 0, std::int32_t lSrcTop = 0,
+                        std::int32_t lSrcWidth = -1, std::int32_t lSrcHeight = -1,
+                        std::uint32_t eRop = gdi::SRCCOPY);
+    void PaintPicture(gdi::HDC lhDC, std::int32_t lDestLeft = 0, std::int32_t lDestTop = 0,
+                      std::int32_t lDestWidth = -1, std::int32_t lDestHeight = -1,
+                      std::int32_t lSrcLeft = 0, std::int32_t lSrcTop = 0,
+                      std::uint32_t eRop = gdi::SRCCOPY);
+    gdi::HDC hdc() const noexcept { return hMemDC; }
+    gdi::HBITMAP hDib() const noexcept { return hDibSection; }
+    std::uint8_t* DIBSectionBitsPtr() const noexcept { return lBits; }
+    void RandomiseBits(bool bGray = false);
+    void ClearUp();
+
+private:
+    gdi::HBITMAP hDibSection = 0;
+    gdi::HGDIOBJ hPrevBitmap = 0;
+    gdi::HDC hMemDC = 0;
+    std::uint8_t* lBits = nullptr;
+    gdi::BITMAPINFOHEADER tHeader{};
+};
