@@ -1,6 +1,7 @@
 #pragma once
 
 class QCheckBox;
+class QScrollBar;
 class QWidget;
 
 namespace platform {
@@ -18,7 +19,12 @@ void setClientSize(QWidget& window, int width, int height);
 // (Qt numbers them 0 unchecked, 1 partially checked, 2 checked: mapped here, never cast.)
 enum CheckBoxValue : int { vbUnchecked = 0, vbChecked = 1, vbGrayed = 2 };
 int checkBoxValue(const QCheckBox& box);
-// Throws RuntimeError(380) for a value that is not a check-box state.
+// Throws RuntimeError(380) for a value that is not a check-box state. Only a greyed box is left in
+// three-state mode, so a user's clicks on a box set to 0 or 1 never grey it.
 void setCheckBoxValue(QCheckBox& box, int value);
+
+// Sets a scroll bar's value; throws RuntimeError(380) for a value outside its range instead of
+// clamping it.
+void setScrollBarValue(QScrollBar& bar, int value);
 
 } // namespace platform
