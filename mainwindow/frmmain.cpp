@@ -4,6 +4,7 @@
 #include "platform/appinfo.h"
 #include "platform/controls.h"
 #include "platform/filelistbox.h"
+#include "platform/hscrollbar.h"
 #include "platform/picturebox.h"
 
 #include <QButtonGroup>
@@ -13,7 +14,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScrollBar>
 #include <QTimer>
 
 using platform::place;
@@ -55,7 +55,7 @@ void frmMain::createControls(QWidget& client) {
     Label4 = label(client, QStringLiteral("Qualität:"));
     place(*Label4, 240, 120, 2415, 255);
 
-    Qualitaet = new QScrollBar(Qt::Horizontal, &client);
+    Qualitaet = new platform::HScrollBar(&client);
     Qualitaet->setRange(1, 100);
     Qualitaet->setSingleStep(1);
     Qualitaet->setPageStep(10);

@@ -12,11 +12,11 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QRadioButton;
-class QScrollBar;
 class QTimer;
 
 namespace platform {
 class FileListBox;
+class HScrollBar;
 class PictureBox;
 } // namespace platform
 
@@ -36,8 +36,8 @@ public:
 
     // Controls, owned by the window.
     QLabel* Label4 = nullptr;
-    QScrollBar* Qualitaet = nullptr; // JPEG quality 1..100
-    QLabel* Label3 = nullptr;        // quality read-out
+    platform::HScrollBar* Qualitaet = nullptr; // JPEG quality 1..100
+    QLabel* Label3 = nullptr;                  // quality read-out
     QLabel* Label1 = nullptr;
     QLineEdit* Pfad = nullptr; // source folder as entered
     QPushButton* PfadDialog = nullptr;

@@ -2,10 +2,10 @@
 #include "dialogs/dateien.h"
 #include "mainwindow/frmmain.h"
 #include "platform/filelistbox.h"
+#include "platform/hscrollbar.h"
 #include "platform/resumenext.h"
 
 #include <QLabel>
-#include <QScrollBar>
 
 void frmMain::showQuality(int value) {
     Label3->setText(u' ' + QString::number(value) + u'%');

@@ -4,6 +4,7 @@
 #include "platform/controls.h"
 #include "platform/conversions.h"
 #include "platform/filelistbox.h"
+#include "platform/hscrollbar.h"
 #include "platform/resumenext.h"
 #include "settings/settings.h"
 
@@ -11,7 +12,6 @@
 #include <QCloseEvent>
 #include <QLineEdit>
 #include <QRadioButton>
-#include <QScrollBar>
 #include <QTimer>
 
 using platform::checkBoxValue;

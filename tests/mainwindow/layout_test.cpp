@@ -3,6 +3,7 @@
 #include "dialogs/dateien.h"
 #include "mainwindow/frmmain.h"
 #include "platform/controls.h"
+#include "platform/hscrollbar.h"
 #include "platform/interfacefont.h"
 #include "platform/picturebox.h"
 #include "support/programfolder.h"
@@ -223,7 +224,8 @@ TEST_F(LayoutTest, DialogTabOrderFollowsTheTabIndices) {
     EXPECT_EQ(tabChain(d, d.chkJPG), expected);
 }
 
-// Whether a control's caption fits the space its style leaves for text.
+// Whether a control's caption fits the space its style leaves for text (for a text box: whether
+// its text is shown in full height, and in full width if it is short).
 void expectCaptionFits(QWidget& control) {
     const QFontMetrics metrics(control.font());
     QRect space;
@@ -255,7 +257,9 @@ void expectCaptionFits(QWidget& control) {
         return;
     }
     const QString name = control.metaObject()->className() + (": \"" + text + "\"");
-    EXPECT_LE(metrics.horizontalAdvance(text), space.width()) << name.toStdString();
+    if (!qobject_cast<QLineEdit*>(&control) || text.size() < 8) {
+        EXPECT_LE(metrics.horizontalAdvance(text), space.width()) << name.toStdString();
+    }
     EXPECT_LE(metrics.height(), space.height()) << name.toStdString();
 }
 

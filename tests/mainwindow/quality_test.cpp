@@ -1,5 +1,6 @@
 // The quality scroll bar and its read-out.
 #include "mainwindow/frmmain.h"
+#include "platform/hscrollbar.h"
 #include "support/programfolder.h"
 
 #include <QLabel>
@@ -37,6 +38,7 @@ protected:
     // where the thumb is. Returns the positions seen during the drag.
     static std::set<int> dragToTheEnd(frmMain& w) {
         QScrollBar& bar = *w.Qualitaet;
+        bar.setValue(1);
         QPoint at = part(bar, QStyle::SC_ScrollBarSlider).center();
         const int end = part(bar, QStyle::SC_ScrollBarGroove).right() + 10;
         std::set<int> seen;
@@ -94,8 +96,18 @@ TEST_F(QualityTest, TheReadOutFollowsEveryChange) {
     EXPECT_EQ(w.Label3->text(), " 1%");
     QTest::keyClick(&bar, Qt::Key_Right);
     EXPECT_EQ(w.Label3->text(), " 2%");
-    QTest::keyClick(&bar, Qt::Key_PageUp);
+    QTest::keyClick(&bar, Qt::Key_PageDown);
     EXPECT_EQ(w.Label3->text(), " 12%");
+    QTest::keyClick(&bar, Qt::Key_Down);
+    EXPECT_EQ(w.Label3->text(), " 13%");
+    QTest::keyClick(&bar, Qt::Key_PageUp);
+    EXPECT_EQ(w.Label3->text(), " 3%");
+    QTest::keyClick(&bar, Qt::Key_Left);
+    EXPECT_EQ(w.Label3->text(), " 2%");
+    QTest::keyClick(&bar, Qt::Key_Up);
+    EXPECT_EQ(w.Label3->text(), " 1%");
+    QTest::keyClick(&bar, Qt::Key_Left);
+    EXPECT_EQ(bar.value(), 1) << "stops at the minimum";
     bar.setValue(20); // back to 20 is a change as well
     EXPECT_EQ(w.Label3->text(), " 20%");
 }

@@ -3,6 +3,7 @@
 #include "mainwindow/frmmain.h"
 #include "platform/controls.h"
 #include "platform/filelistbox.h"
+#include "platform/hscrollbar.h"
 #include "support/messageboxes.h"
 #include "support/programfolder.h"
 
@@ -226,10 +227,12 @@ TEST_F(StartupTest, TheCloseStepWritesTheControlsAsTheyAre) {
 }
 
 // Counts the times the settings file is written (closed after writing, or renamed into place).
+// Every event is watched: the kernel merges only identical events that follow each other, and
+// the opening of the file separates one write from the next.
 class WriteCounter {
 public:
     explicit WriteCounter(const QString& folder) : fd_(inotify_init1(IN_NONBLOCK)) {
-        inotify_add_watch(fd_, QFile::encodeName(folder).constData(), IN_CLOSE_WRITE | IN_MOVED_TO);
+        inotify_add_watch(fd_, QFile::encodeName(folder).constData(), IN_ALL_EVENTS);
     }
     ~WriteCounter() { ::close(fd_); }
     int count() {
@@ -237,7 +240,8 @@ public:
         for (ssize_t n; (n = ::read(fd_, buffer, sizeof buffer)) > 0;) {
             for (char* p = buffer; p < buffer + n;) {
                 const auto* event = reinterpret_cast<const inotify_event*>(p);
-                if (event->len > 0 && QByteArray(event->name) == "Kalmora.ini")
+                if ((event->mask & (IN_CLOSE_WRITE | IN_MOVED_TO)) && event->len > 0 &&
+                    QByteArray(event->name) == "Kalmora.ini")
                     ++count_;
                 p += sizeof(inotify_event) + event->len;
             }

@@ -4,9 +4,7 @@
 
 #include <QString>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
-
 #include <map>
 #include <memory>
 
