@@ -61,10 +61,11 @@ void frmMain::Form_Load() {
     if (err.number() == platform::ErrPathNotFound)
         err.step([&] { Dateiliste->setPath(programFolder); });
 
-    err.step([&] { Pfad->setText(Dateiliste->Path()); });
+    err.step([&] { platform::setText(*Pfad, Dateiliste->Path()); });
 
     err.step([&] {
-        Dateiname->setText(ReadText(IniDatei, SectionOther, KeyFilename, QStringLiteral("Foto")));
+        platform::setText(*Dateiname,
+                          ReadText(IniDatei, SectionOther, KeyFilename, QStringLiteral("Foto")));
     });
 
     err.step([&] {

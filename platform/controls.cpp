@@ -3,6 +3,7 @@
 #include "platform/runtimeerror.h"
 
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QScrollBar>
 
 namespace platform {
@@ -41,6 +42,11 @@ void setCheckBoxValue(QCheckBox& box, int value) {
         return;
     default: raise(ErrInvalidPropertyValue);
     }
+}
+
+void setText(QLineEdit& box, const QString& text) {
+    box.setText(text);
+    box.setCursorPosition(0);
 }
 
 void setScrollBarValue(QScrollBar& bar, int value) {

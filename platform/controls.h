@@ -1,7 +1,9 @@
 #pragma once
 
 class QCheckBox;
+class QLineEdit;
 class QScrollBar;
+class QString;
 class QWidget;
 
 namespace platform {
@@ -22,6 +24,10 @@ int checkBoxValue(const QCheckBox& box);
 // Throws RuntimeError(380) for a value that is not a check-box state. Only a greyed box is left in
 // three-state mode, so a user's clicks on a box set to 0 or 1 never grey it.
 void setCheckBoxValue(QCheckBox& box, int value);
+
+// Sets a text box's text; the box shows it from its start, with the cursor there (Qt's own setText
+// puts the cursor at the end and shows the tail of a long text).
+void setText(QLineEdit& box, const QString& text);
 
 // Sets a scroll bar's value; throws RuntimeError(380) for a value outside its range instead of
 // clamping it.

@@ -96,6 +96,8 @@ TEST_F(StartupTest, SavedSettingsAreRestored) {
     EXPECT_EQ(w.Label3->text(), " 75%");
     EXPECT_EQ(canonical(w.Pfad->text()), canonical(folder() + "/pics"));
     EXPECT_EQ(w.Dateiname->text(), "Urlaub");
+    EXPECT_EQ(w.Dateiname->cursorPosition(), 0) << "shown from its start";
+    EXPECT_EQ(w.Pfad->cursorPosition(), 0);
     EXPECT_TRUE(w.ExtGr->isChecked());
     EXPECT_FALSE(w.ExtKl->isChecked());
     EXPECT_EQ(w.Dateiliste->Pattern(), "*.gif");
