@@ -1,6 +1,6 @@
 #include "platform/profile.h"
 #include "support/qtprinters.h"
-#include "support/tmpfs.h"
+#include "support/scratchfilesystem.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "settings/settings.h"
 #include "support/qtprinters.h"
-#include "support/tmpfs.h"
+#include "support/scratchfilesystem.h"
 
 #include <QDir>
 #include <QFile>
