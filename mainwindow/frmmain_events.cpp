@@ -25,7 +25,7 @@ void frmMain::PfadDialog_Click() {}
 void frmMain::cmd_Save_Click() {}
 
 void frmMain::Timer_Timer() {
-    // A tick must never end the program: a folder that cannot be read keeps its last entries.
+    // A tick must never end the program, whatever the refresh runs into.
     platform::ResumeNext err;
     err.step([&] { Dateiliste->Refresh(); });
 }
