@@ -1,5 +1,6 @@
 // frmMain: the handlers of its controls, menus and timer.
 #include "dialogs/dateien.h"
+#include "dialogs/frmabout.h"
 #include "mainwindow/frmmain.h"
 #include "platform/filelistbox.h"
 #include "platform/hscrollbar.h"
@@ -38,4 +39,6 @@ void frmMain::mnuDateien_Click() {
     forms_.showModal<Dateien>();
 }
 
-void frmMain::mnuInfo_Click() {}
+void frmMain::mnuInfo_Click() {
+    forms_.showModal<frmAbout>();
+}

@@ -1,5 +1,6 @@
 // frmMain: the start-up steps and the close step.
 #include "dialogs/dateien.h"
+#include "dialogs/frmabout.h"
 #include "mainwindow/frmmain.h"
 #include "platform/controls.h"
 #include "platform/conversions.h"
@@ -115,5 +116,6 @@ void frmMain::closeStep() {
     // In the order: this window, Dateien, Fortschritt, frmAbout, this window, Pfadauswahl.
     forms_.unload<frmMain>();
     forms_.unload<Dateien>();
+    forms_.unload<frmAbout>();
     forms_.unload<frmMain>();
 }
