@@ -46,6 +46,7 @@ frmMain::frmMain(platform::Forms& forms) : forms_(forms) {
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     arrangeTabOrder();
     connectHandlers();
+    connectFolderEntry();
     Timer->start();
 }
 
@@ -69,7 +70,7 @@ void frmMain::createControls(QWidget& client) {
     Label1 = label(client, QStringLiteral("Pfad:"));
     place(*Label1, 240, 735, 2535, 255);
 
-    Pfad = new QLineEdit(&client);
+    Pfad = new platform::TextBox(&client);
     place(*Pfad, 210, 945, 2535, 285);
 
     PfadDialog = new QPushButton(QStringLiteral("..."), &client);

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "platform/forms.h"
+#include "platform/textbox.h" // Pfad: users of the window reach its text
 
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 
 class QAction;
 class QCloseEvent;
@@ -39,7 +41,7 @@ public:
     platform::HScrollBar* Qualitaet = nullptr; // JPEG quality 1..100
     QLabel* Label3 = nullptr;                  // quality read-out
     QLabel* Label1 = nullptr;
-    QLineEdit* Pfad = nullptr; // source folder as entered
+    platform::TextBox* Pfad = nullptr; // source folder as entered
     QPushButton* PfadDialog = nullptr;
     QLineEdit* Dateiname = nullptr; // base name of the output files
     QLabel* Label2 = nullptr;
@@ -66,6 +68,9 @@ public:
     // Handlers of the controls' events.
     void Qualitaet_Change();
     void Qualitaet_Scroll();
+    // The check of a typed folder; true when it refused the entry with a message.
+    bool Pfad_LostFocus();
+    void Pfad_Drop(const QStringList& files);
     void PfadDialog_Click();
     void cmd_Save_Click();
     void Timer_Timer();
@@ -82,6 +87,7 @@ private:
     void createMenus();
     void arrangeTabOrder();
     void connectHandlers();
+    void connectFolderEntry();
     void closeStep();
     void showQuality(int value);
 

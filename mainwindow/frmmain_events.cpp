@@ -1,6 +1,7 @@
 // frmMain: the handlers of its controls, menus and timer.
 #include "dialogs/dateien.h"
 #include "dialogs/frmabout.h"
+#include "dialogs/pfadauswahl.h"
 #include "mainwindow/frmmain.h"
 #include "platform/filelistbox.h"
 #include "platform/hscrollbar.h"
@@ -21,7 +22,9 @@ void frmMain::Qualitaet_Scroll() {
     showQuality(Qualitaet->sliderPosition());
 }
 
-void frmMain::PfadDialog_Click() {}
+void frmMain::PfadDialog_Click() {
+    forms_.showModal<Pfadauswahl>();
+}
 
 void frmMain::cmd_Save_Click() {}
 

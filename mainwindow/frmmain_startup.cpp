@@ -1,6 +1,7 @@
 // frmMain: the start-up steps and the close step.
 #include "dialogs/dateien.h"
 #include "dialogs/frmabout.h"
+#include "dialogs/pfadauswahl.h"
 #include "mainwindow/frmmain.h"
 #include "platform/controls.h"
 #include "platform/conversions.h"
@@ -118,4 +119,5 @@ void frmMain::closeStep() {
     forms_.unload<Dateien>();
     forms_.unload<frmAbout>();
     forms_.unload<frmMain>();
+    forms_.unload<Pfadauswahl>();
 }

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "platform/forms.h"
+
+#include <QWidget>
+
+class QCloseEvent;
+class QPushButton;
+
+namespace platform {
+class DirListBox;
+class DriveListBox;
+} // namespace platform
+
+// The folder chooser: a drive list and a directory list that start on the main window's folder.
+// OK hands the opened folder to the main window; every way of closing unloads the dialog.
+class Pfadauswahl : public QWidget, public platform::Form {
+    Q_OBJECT
+public:
+    explicit Pfadauswahl(platform::Forms& forms);
+    ~Pfadauswahl() override;
+
+    QWidget& widget() override { return *this; }
+    // Opens the drive and folder of frmMain's Pfad.
+    void Form_Load() override;
+
+    QPushButton* cmdOK = nullptr;
+    QPushButton* cmdAbbrechen = nullptr;
+    platform::DirListBox* Verzeichnis = nullptr;
+    platform::DriveListBox* Laufwerk = nullptr;
+
+    // Opens the chosen drive's current folder; a drive that cannot be opened is put back.
+    void Laufwerk_Change();
+    // Sets Pfad and Dateiliste of the main window to the opened folder and unloads the dialog.
+    void cmdOK_Click();
+    // Unloads the dialog and changes nothing else.
+    void cmdAbbrechen_Click();
+
+protected:
+    // The close box unloads the dialog like cmdAbbrechen.
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    platform::Forms& forms_;
+};
