@@ -43,11 +43,28 @@ struct BITMAP {
 
 constexpr std::uint32_t BI_RGB = 0;
 constexpr std::uint32_t DIB_RGB_COLORS = 0;
+// Raster-operation codes by their usual names (bits 16-23 are the operation's truth table).
 constexpr std::uint32_t SRCCOPY = 0x00CC0020;
+constexpr std::uint32_t SRCPAINT = 0x00EE0086;
+constexpr std::uint32_t SRCAND = 0x008800C6;
+constexpr std::uint32_t SRCINVERT = 0x00660046;
+constexpr std::uint32_t SRCERASE = 0x00440328;
+constexpr std::uint32_t NOTSRCCOPY = 0x00330008;
+constexpr std::uint32_t NOTSRCERASE = 0x001100A6;
+constexpr std::uint32_t MERGECOPY = 0x00C000CA;
+constexpr std::uint32_t MERGEPAINT = 0x00BB0226;
+constexpr std::uint32_t PATCOPY = 0x00F00021;
+constexpr std::uint32_t PATPAINT = 0x00FB0A09;
+constexpr std::uint32_t PATINVERT = 0x005A0049;
+constexpr std::uint32_t DSTINVERT = 0x00550009;
+constexpr std::uint32_t BLACKNESS = 0x00000042;
+constexpr std::uint32_t WHITENESS = 0x00FF0062;
 constexpr std::uint32_t CF_BITMAP = 2;
 constexpr std::uint32_t CF_DIB = 8;
 
-// Device contexts. CreateCompatibleDC(0) makes a memory DC compatible with the screen.
+// Device contexts. CreateCompatibleDC(0) makes a memory DC compatible with the screen; a new
+// memory DC holds the 1x1 stock bitmap. The desktop's DC (GetDC) has no pixels of its own here:
+// nothing can be selected into it and transfers from or to it fail.
 HDC CreateCompatibleDC(HDC hdc);
 bool DeleteDC(HDC hdc);
 HWND GetDesktopWindow();
@@ -58,20 +75,27 @@ int ReleaseDC(HWND hwnd, HDC hdc);
 // Only 24- and 32-bit uncompressed sections are supported; anything else yields 0.
 HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFOHEADER* header, std::uint32_t usage, void** bits,
                          HANDLE section, std::uint32_t offset);
-// A bitmap in the screen's format (32 bits per pixel, top-down), zeroed.
+// A bitmap in the screen's format (32 bits per pixel, top-down), zeroed; hdc must be a DC.
 HBITMAP CreateCompatibleBitmap(HDC hdc, int width, int height);
+// Selects a bitmap into a memory DC and returns the one it held; 0 on failure (a bitmap can be in
+// one DC at a time, only the stock bitmap in many).
 HGDIOBJ SelectObject(HDC hdc, HGDIOBJ object);
+// Refuses (false) stock objects, a bitmap selected into a DC and one the clipboard owns.
 bool DeleteObject(HGDIOBJ object);
 // Copies a BITMAP description of a bitmap into buffer; returns the bytes written, 0 on failure.
+// bmHeight is the number of rows whatever the row order; bmBits is set for DIB sections only.
 int GetObjectA(HGDIOBJ object, int size, void* buffer);
 
 // Copies a rectangle between the bitmaps selected into two device contexts, combining source and
 // destination by the raster-operation code (any of the 256 ternary codes; the pattern is the
-// device context's white brush). Pixels outside either bitmap are clipped.
+// device context's white brush). Pixels outside either bitmap are clipped. Fails for the desktop's
+// DC and for invalid handles; the source DC is not looked at when the operation reads no source.
 bool BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY,
             std::uint32_t rop);
 
-// The clipboard. A bitmap handed over with SetClipboardData belongs to the clipboard afterwards.
+// The clipboard (the application's QClipboard; CF_BITMAP only). A bitmap handed over with
+// SetClipboardData belongs to the clipboard afterwards: it can neither be selected nor deleted,
+// and the next EmptyClipboard (or the next bitmap put there) frees it.
 bool OpenClipboard(HWND owner);
 bool EmptyClipboard();
 HANDLE SetClipboardData(std::uint32_t format, HANDLE data);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <optional>
 
 // The settings file: where it lives, its keys and defaults, how values are read and written, and
@@ -15,8 +14,8 @@ QString IniFilePath(const QString& programFolder);
 // The characters of Stringwert before its first NUL.
 QString NullTrim(const QString& Stringwert);
 
-// Text read of one key: a buffer of 256 blanks, at most 254 characters of the value (or the
-// default when file or key is missing), trimmed at the NUL.
+// Text read of one key: a buffer of 256 blanks, at most 254 bytes of the value's UTF-8 text (or of
+// the default when file or key is missing; never half a character), trimmed at the NUL.
 QString ReadText(const QString& iniFile, const QString& section, const QString& key,
                  const QString& defaultValue);
 
@@ -35,6 +34,7 @@ struct Saved {
     QString filename;
     std::optional<int> extension; // 0 lower case, 1 upper case, nothing when neither is selected
 };
+// One profile write per key; a write that fails is not reported (the file then stays as it was).
 void Write(const QString& iniFile, const Saved& values);
 
 // The file-type pattern rule: "*.*" when all is 1, else the fragments of the ticked types.

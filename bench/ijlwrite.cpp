@@ -1,0 +1,234 @@
+// Encoding speed and file size of the JPEG library on a 12-megapixel photo-like picture.
+//
+//   bench_ijlwrite [quality]
+//
+// Times ijlWrite (temporary file, encode, close, rename) against the bare encoder with the same
+// settings into memory, with and without optimised Huffman tables and through stdio, and
+// compares the file sizes with ImageMagick's at several qualities when `convert` is installed.
+#include "platform/ijl.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <jpeglib.h>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kWidth = 4000;
+constexpr int kHeight = 3000;
+constexpr int kRuns = 9;
+
+// Smooth value noise over several octaves plus sensor-like grain: compresses like a photo.
+std::vector<std::uint8_t> photoLikePicture() {
+    std::vector<std::uint8_t> bgr(static_cast<std::size_t>(kWidth) * kHeight * 3);
+    const auto hash = [](int x, int y, int seed) {
+        std::uint32_t h = static_cast<std::uint32_t>(x) * 374761393u +
+                          static_cast<std::uint32_t>(y) * 668265263u +
+                          static_cast<std::uint32_t>(seed) * 2246822519u;
+        h = (h ^ (h >> 13)) * 1274126177u;
+        return static_cast<float>((h ^ (h >> 16)) & 0xFFFF) / 65535.0f;
+    };
+    const auto valueNoise = [&](float x, float y, int seed) {
+        const int xi = static_cast<int>(x);
+        const int yi = static_cast<int>(y);
+        float fx = x - static_cast<float>(xi);
+        float fy = y - static_cast<float>(yi);
+        fx = fx * fx * (3 - 2 * fx);
+        fy = fy * fy * (3 - 2 * fy);
+        const float a = hash(xi, yi, seed), b = hash(xi + 1, yi, seed);
+        const float c = hash(xi, yi + 1, seed), d = hash(xi + 1, yi + 1, seed);
+        return a + (b - a) * fx + (c - a) * fy + (a - b - c + d) * fx * fy;
+    };
+    std::mt19937 generator(1);
+    std::normal_distribution<float> grain(0.0f, 9.0f);
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            float channel[3];
+            for (int c = 0; c < 3; ++c) {
+                float sum = 0, amplitude = 1, frequency = 1.0f / 400;
+                for (int octave = 0; octave < 7; ++octave) {
+                    sum +=
+                        amplitude * valueNoise(static_cast<float>(x) * frequency,
+                                               static_cast<float>(y) * frequency, c * 10 + octave);
+                    amplitude *= 0.72f;
+                    frequency *= 2.1f;
+                }
+                channel[c] = sum;
+            }
+            // Bottom-up rows, as the image buffer holds them.
+            std::uint8_t* pixel =
+                &bgr[(static_cast<std::size_t>(kHeight - 1 - y) * kWidth + x) * 3];
+            for (int c = 0; c < 3; ++c) {
+                const float value =
+                    (0.6f * channel[2 - c] + 0.4f * channel[1]) * 120 + grain(generator);
+                pixel[c] = static_cast<std::uint8_t>(std::clamp(value, 0.0f, 255.0f));
+            }
+        }
+    }
+    return bgr;
+}
+
+struct Timing {
+    double best;
+    double median;
+};
+
+Timing timeIt(const std::function<void()>& run) {
+    std::vector<double> ms;
+    for (int i = 0; i < kRuns; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        run();
+        ms.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
+    }
+    std::sort(ms.begin(), ms.end());
+    return {ms.front(), ms[ms.size() / 2]};
+}
+
+bool writeWithLibrary(const std::vector<std::uint8_t>& bgr, const QString& path, int quality) {
+    ijl::JPEG_CORE_PROPERTIES props{};
+    if (ijl::ijlInit(&props) != ijl::IJL_OK)
+        return false;
+    const ijl::FreeOnExit release(props);
+    const QByteArray name = QFile::encodeName(path);
+    props.DIBBytes = bgr.data();
+    props.DIBWidth = kWidth;
+    props.DIBHeight = -kHeight;
+    props.JPGFile = name.constData();
+    props.JPGWidth = kWidth;
+    props.JPGHeight = kHeight;
+    props.jquality = quality;
+    return ijl::ijlWrite(&props, ijl::IJL_JFILE_WRITEWHOLEIMAGE) == ijl::IJL_OK;
+}
+
+// The bare encoder with the library's settings (or without optimised tables), into memory or a
+// stdio file; returns the size written.
+unsigned long bareEncode(const std::vector<std::uint8_t>& bgr, int quality, bool optimise,
+                         FILE* file, unsigned char** memory, unsigned long* memorySize) {
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr err{};
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+    if (file)
+        jpeg_stdio_dest(&cinfo, file);
+    else
+        jpeg_mem_dest(&cinfo, memory, memorySize);
+    cinfo.image_width = kWidth;
+    cinfo.image_height = kHeight;
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_EXT_BGR;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, quality, TRUE);
+    cinfo.optimize_coding = optimise ? TRUE : FALSE;
+    cinfo.dct_method = quality < 90 ? JDCT_IFAST : JDCT_ISLOW;
+    jpeg_start_compress(&cinfo, TRUE);
+    JSAMPROW rows[16];
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JDIMENSION count = 0;
+        for (; count < 16 && cinfo.next_scanline + count < cinfo.image_height; ++count)
+            rows[count] = const_cast<JSAMPROW>(
+                &bgr[static_cast<std::size_t>(kHeight - 1 - (cinfo.next_scanline + count)) *
+                     kWidth * 3]);
+        jpeg_write_scanlines(&cinfo, rows, count);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    return memorySize ? *memorySize : 0;
+}
+
+bool writePpm(const std::vector<std::uint8_t>& bgr, const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(QByteArray("P6\n") + QByteArray::number(kWidth) + ' ' + QByteArray::number(kHeight) +
+               "\n255\n");
+    QByteArray row(kWidth * 3, '\0');
+    for (int y = kHeight - 1; y >= 0; --y) {
+        const std::uint8_t* source = &bgr[static_cast<std::size_t>(y) * kWidth * 3];
+        for (int x = 0; x < kWidth; ++x) {
+            row[3 * x] = static_cast<char>(source[3 * x + 2]);
+            row[3 * x + 1] = static_cast<char>(source[3 * x + 1]);
+            row[3 * x + 2] = static_cast<char>(source[3 * x]);
+        }
+        file.write(row);
+    }
+    return file.error() == QFileDevice::NoError;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int quality = argc > 1 ? std::atoi(argv[1]) : 20;
+    QTemporaryDir dir;
+    std::printf("generating a %d x %d photo-like picture...\n", kWidth, kHeight);
+    const std::vector<std::uint8_t> bgr = photoLikePicture();
+    const QString target = dir.filePath(QStringLiteral("Foto000.jpg"));
+
+    const auto report = [](const char* what, Timing t, qint64 bytes) {
+        std::printf("%-46s best %7.1f ms  median %7.1f ms  %9lld bytes\n", what, t.best, t.median,
+                    static_cast<long long>(bytes));
+    };
+
+    const Timing library = timeIt([&] {
+        if (!writeWithLibrary(bgr, target, quality))
+            std::abort();
+    });
+    report("ijlWrite (temporary file, encode, rename)", library, QFileInfo(target).size());
+
+    unsigned char* memory = nullptr;
+    unsigned long memorySize = 0;
+    unsigned long size = 0;
+    const Timing floor =
+        timeIt([&] { size = bareEncode(bgr, quality, true, nullptr, &memory, &memorySize); });
+    report("bare encoder into reused memory, optimised", floor, static_cast<qint64>(size));
+    const Timing plain =
+        timeIt([&] { size = bareEncode(bgr, quality, false, nullptr, &memory, &memorySize); });
+    report("bare encoder into reused memory, standard tables", plain, static_cast<qint64>(size));
+    std::free(memory);
+
+    const QByteArray stdioPath = QFile::encodeName(dir.filePath(QStringLiteral("stdio.jpg")));
+    const Timing stdio = timeIt([&] {
+        FILE* file = std::fopen(stdioPath.constData(), "wb");
+        bareEncode(bgr, quality, true, file, nullptr, nullptr);
+        std::fclose(file);
+    });
+    report("bare encoder through stdio, optimised", stdio,
+           QFileInfo(QString::fromLocal8Bit(stdioPath)).size());
+    std::printf("ijlWrite / bare encoder: %.2f\n", library.median / floor.median);
+
+    const QString ppm = dir.filePath(QStringLiteral("picture.ppm"));
+    if (std::system("command -v convert >/dev/null 2>&1") != 0 || !writePpm(bgr, ppm)) {
+        std::printf("ImageMagick's convert is not installed: no size comparison\n");
+        return 0;
+    }
+    std::printf("\nfile sizes against ImageMagick (convert picture.ppm -quality Q out.jpg):\n");
+    for (const int q : {1, 5, 10, 20, 35, 50, 75, 85, 90, 95, 100}) {
+        const QString ours = dir.filePath(QStringLiteral("ours.jpg"));
+        const QString theirs = dir.filePath(QStringLiteral("theirs.jpg"));
+        if (!writeWithLibrary(bgr, ours, q))
+            std::abort();
+        const std::string command = "convert '" + ppm.toStdString() + "' -quality " +
+                                    std::to_string(q) + " '" + theirs.toStdString() + "'";
+        if (std::system(command.c_str()) != 0)
+            std::abort();
+        const qint64 a = QFileInfo(ours).size();
+        const qint64 b = QFileInfo(theirs).size();
+        std::printf("quality %3d: ours %9lld  ImageMagick %9lld  (%+.2f%%)\n", q,
+                    static_cast<long long>(a), static_cast<long long>(b),
+                    100.0 * static_cast<double>(a - b) / static_cast<double>(b));
+    }
+    return 0;
+}
