@@ -144,18 +144,20 @@ std::optional<Layout> readLayout(const Bytes& bytes) {
     case AlphaBitFields: {
         if (isOs2Header(l.headerSize) || (l.bitCount != 16 && l.bitCount != 32))
             return std::nullopt;
-        const std::size_t count = l.compression == AlphaBitFields ? 4 : 3;
-        std::size_t at = l.info + 40;
+        // A 40-byte header is followed by the masks; the larger ones hold them.
         if (l.headerSize == 40) {
+            const std::size_t count = l.compression == AlphaBitFields ? 4 : 3;
             masksAfterHeader = count * 4;
-            if (!bytes.has(at, masksAfterHeader))
+            if (!bytes.has(l.info + 40, masksAfterHeader))
                 return std::nullopt;
+            for (std::size_t i = 0; i < count; ++i)
+                l.masks[i] = bytes.u32(l.info + 40 + 4 * i);
+        } else {
+            for (std::size_t i = 0; i < 3; ++i)
+                l.masks[i] = bytes.u32(l.info + 40 + 4 * i);
+            if (l.headerSize >= 56)
+                l.masks[3] = bytes.u32(l.info + 52);
         }
-        for (std::size_t i = 0; i < count; ++i, at += 4)
-            l.masks[i] = bytes.u32(at);
-        // The extended headers carry an alpha mask of their own.
-        if (l.headerSize >= 56 && l.compression == BitFields)
-            l.masks[3] = bytes.u32(l.info + 52);
         break;
     }
     default:
@@ -183,6 +185,7 @@ std::optional<Layout> readLayout(const Bytes& bytes) {
     }
     return l;
 }
+
 using Palette = std::array<std::array<std::uint8_t, 3>, 256>;
 
 Palette readPalette(const Bytes& bytes, const Layout& l) {

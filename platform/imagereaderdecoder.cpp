@@ -61,6 +61,16 @@ QImage readAs(QIODevice& device, const QByteArray& format, std::size_t fileBytes
     return image;
 }
 
+// A header a TGA file could have: a colour-map flag, a known image type and pixel depth.
+bool couldBeTga(std::span<const std::uint8_t> data) {
+    if (data.size() < 18 || data[1] > 1)
+        return false;
+    const int type = data[2];
+    const int depth = data[16];
+    return (type == 1 || type == 2 || type == 3 || type == 9 || type == 10 || type == 11) &&
+           (depth == 8 || depth == 15 || depth == 16 || depth == 24 || depth == 32);
+}
+
 QImage read(std::span<const std::uint8_t> data) {
     QImageReader::setAllocationLimit(ReaderAllocationLimitMB);
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data.data()),
@@ -72,7 +82,7 @@ QImage read(std::span<const std::uint8_t> data) {
     QImage image = readAs(device, {}, data.size(), error);
     // TGA has no signature: a TGA file whose header happens to look like a cursor's is handed to
     // the cursor reader, which fails. Such a file gets a second chance as what it is.
-    if (image.isNull()) {
+    if (image.isNull() && couldBeTga(data)) {
         QString ignored;
         image = readAs(device, "tga", data.size(), ignored);
     }

@@ -1,14 +1,13 @@
 #include "platform/jpegdecoder.h"
 
 #include "platform/exiforientation.h"
+#include "platform/gdihandles.h"
 #include "platform/jpegheader.h"
 #include "platform/orientedcopy.h"
 #include "platform/runtimeerror.h"
 
 #include <array>
-#include <cstring>
 #include <memory>
-#include <new>
 #include <string_view>
 #include <turbojpeg.h>
 
@@ -57,35 +56,63 @@ void check(void* handle, int result) {
                        QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())));
 }
 
-std::uint8_t scale(unsigned a, unsigned b) { // a * b / 255, rounded
+constexpr std::uint8_t scale(unsigned a, unsigned b) { // a * b / 255, rounded
     const unsigned t = a * b + 128;
     return static_cast<std::uint8_t>((t + (t >> 8)) >> 8);
 }
 
-void copyBgr(const std::uint8_t* in, std::uint8_t* out) {
-    std::memcpy(out, in, 3);
-}
+// Pixel converters, as lambdas so that the copy loop inlines them.
+constexpr auto copyBgr = [](const std::uint8_t* in, std::uint8_t* out) {
+    out[0] = in[0];
+    out[1] = in[1];
+    out[2] = in[2];
+};
 
 // Adobe's programs store CMYK inverted (255 = no ink); other writers store ink amounts.
-void invertedCmykToBgr(const std::uint8_t* in, std::uint8_t* out) {
+constexpr auto invertedCmykToBgr = [](const std::uint8_t* in, std::uint8_t* out) {
     out[0] = scale(in[2], in[3]);
     out[1] = scale(in[1], in[3]);
     out[2] = scale(in[0], in[3]);
-}
+};
 
-void cmykToBgr(const std::uint8_t* in, std::uint8_t* out) {
+constexpr auto cmykToBgr = [](const std::uint8_t* in, std::uint8_t* out) {
     out[0] = scale(255u - in[2], 255u - in[3]);
     out[1] = scale(255u - in[1], 255u - in[3]);
     out[2] = scale(255u - in[0], 255u - in[3]);
+};
+
+gdi::HBITMAP createTopDownDib(int width, int height, int pixelBytes, void** bits) {
+    gdi::BITMAPINFOHEADER header;
+    header.biSize = sizeof header;
+    header.biWidth = width;
+    header.biHeight = -height;
+    header.biPlanes = 1;
+    header.biBitCount = static_cast<std::uint16_t>(pixelBytes * 8);
+    header.biCompression = gdi::BI_RGB;
+    return gdi::CreateDIBSection(0, &header, gdi::DIB_RGB_COLORS, bits, 0, 0);
 }
 
-std::unique_ptr<std::uint8_t[]> allocateScratch(std::size_t bytes) {
-    try {
-        return std::make_unique_for_overwrite<std::uint8_t[]>(bytes);
-    } catch (const std::bad_alloc&) {
-        raise(ErrOutOfMemory);
+// Pixels decoded aside, top-down, `pixelBytes` (3 or 4) to a pixel. They live in a DIB section:
+// the drawing layer recycles the memory of freed bitmaps, so a run over many turned photos does
+// not fault in fresh memory for each.
+class Scratch {
+public:
+    Scratch(int width, int height, int pixelBytes)
+        : bitmap_(createTopDownDib(width, height, pixelBytes, &bits_)) {
+        gdi::BITMAP description;
+        if (!bitmap_ || !bits_ ||
+            gdi::GetObjectA(bitmap_.get(), sizeof description, &description) == 0)
+            raise(ErrOutOfMemory);
+        stride_ = static_cast<std::size_t>(description.bmWidthBytes);
     }
-}
+    std::uint8_t* bits() const { return static_cast<std::uint8_t*>(bits_); }
+    std::size_t stride() const { return stride_; }
+
+private:
+    void* bits_ = nullptr;
+    gdi::OwnedBitmap bitmap_;
+    std::size_t stride_ = 0;
+};
 
 } // namespace
 
@@ -122,19 +149,19 @@ void decodeJpeg(std::span<const std::uint8_t> data, const TargetAllocator& alloc
     // CMYK needs converting, a quarter turn needs transposing: decode top-down aside first.
     const bool cmyk = header->components == 4;
     const int pixelBytes = cmyk ? 4 : 3;
-    const std::size_t scratchStride = static_cast<std::size_t>(width) * pixelBytes;
-    const auto scratch = allocateScratch(scratchStride * static_cast<std::size_t>(height));
-    check(decompressor.get(), tjDecompress2(decompressor.get(), jpeg, jpegSize, scratch.get(),
-                                            width, static_cast<int>(scratchStride), height,
+    const Scratch scratch(width, height, pixelBytes);
+    check(decompressor.get(), tjDecompress2(decompressor.get(), jpeg, jpegSize, scratch.bits(),
+                                            width, static_cast<int>(scratch.stride()), height,
                                             cmyk ? TJPF_CMYK : TJPF_BGR, TJFLAG_LIMITSCANS));
     const DecodeTarget target = turned ? allocate(height, width) : allocate(width, height);
     if (!cmyk)
-        copyOriented<3>(scratch.get(), scratchStride, width, height, orientation, target, copyBgr);
+        copyOriented<3>(scratch.bits(), scratch.stride(), width, height, orientation, target,
+                        copyBgr);
     else if (header->adobe)
-        copyOriented<4>(scratch.get(), scratchStride, width, height, orientation, target,
+        copyOriented<4>(scratch.bits(), scratch.stride(), width, height, orientation, target,
                         invertedCmykToBgr);
     else
-        copyOriented<4>(scratch.get(), scratchStride, width, height, orientation, target,
+        copyOriented<4>(scratch.bits(), scratch.stride(), width, height, orientation, target,
                         cmykToBgr);
 }
 

@@ -1,6 +1,7 @@
 #include "platform/picturefile.h"
 
 #include "platform/decodetarget.h"
+#include "platform/filedescriptor.h"
 #include "platform/runtimeerror.h"
 
 #include <QFile>
@@ -9,26 +10,10 @@
 #include <memory>
 #include <new>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace platform {
 
 namespace {
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) noexcept : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const noexcept { return fd_; }
-
-private:
-    int fd_;
-};
 
 // One buffer per thread, grown as needed, so that a run over many files does not allocate (and
 // fault in) fresh memory for each of them.
