@@ -16,13 +16,14 @@ namespace platform {
 namespace {
 
 // One buffer per thread, grown as needed, so that a run over many files does not allocate (and
-// fault in) fresh memory for each of them.
+// fault in) fresh memory for each of them. After an unusually large file it shrinks again.
 struct ReadBuffer {
+    static constexpr std::size_t KeptAtMost = std::size_t{64} << 20;
     std::unique_ptr<std::uint8_t[]> bytes;
     std::size_t capacity = 0;
 
     std::uint8_t* reserve(std::size_t size) {
-        if (size > capacity) {
+        if (size > capacity || (capacity > KeptAtMost && size <= KeptAtMost)) {
             bytes.reset();
             capacity = 0;
             bytes = std::make_unique_for_overwrite<std::uint8_t[]>(size);
