@@ -1,10 +1,14 @@
+#include "mainwindow/frmmain.h"
+#include "platform/appinfo.h"
+#include "platform/forms.h"
+#include "platform/interfacefont.h"
+
 #include <QApplication>
-#include <QWidget>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QWidget window;
-    window.setWindowTitle(QStringLiteral("Kalmora"));
-    window.show();
+    platform::useInterfaceFont();
+    platform::Forms forms(platform::programFolder());
+    forms.show<frmMain>();
     return app.exec();
 }

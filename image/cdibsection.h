@@ -34,7 +34,11 @@ public:
     gdi::HDC hdc() const noexcept { return hMemDC; }
     gdi::HBITMAP hDib() const noexcept { return hDibSection; }
     std::uint8_t* DIBSectionBitsPtr() const noexcept { return lBits; }
+    // Fills every pixel with random values: a random grey each with bGray, otherwise blue 0 and a
+    // random green and red. The generator is seeded from the time of day; the second form takes
+    // the seed, so that a run can be repeated.
     void RandomiseBits(bool bGray = false);
+    void RandomiseBits(bool bGray, float sngSeed);
     void ClearUp();
 
 private:

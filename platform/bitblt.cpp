@@ -3,6 +3,7 @@
 #include "platform/rasterop.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace gdi {
@@ -35,8 +36,31 @@ template <int Bits> void store(std::uint8_t* p, std::uint32_t colour) noexcept {
         p[3] = 0;
 }
 
+static_assert(std::endian::native == std::endian::little,
+              "pixels are packed as little-endian words");
+
+std::uint32_t word(const std::uint8_t* p) noexcept {
+    std::uint32_t w;
+    std::memcpy(&w, p, 4);
+    return w;
+}
+
+void putWord(std::uint8_t* p, std::uint32_t w) noexcept {
+    std::memcpy(p, &w, 4);
+}
+
+// Depth conversions four pixels (three or four words) at a time: several times faster than byte
+// by byte. The tail is done pixel by pixel.
 void copyRow24To32(std::uint8_t* d, const std::uint8_t* s, std::int32_t pixels) noexcept {
-    for (std::int32_t i = 0; i < pixels; ++i, d += 4, s += 3) {
+    std::int32_t i = 0;
+    for (; i + 4 <= pixels; i += 4, d += 16, s += 12) {
+        const std::uint32_t w0 = word(s), w1 = word(s + 4), w2 = word(s + 8);
+        putWord(d, w0 & 0xFFFFFF);
+        putWord(d + 4, (w0 >> 24 | w1 << 8) & 0xFFFFFF);
+        putWord(d + 8, (w1 >> 16 | w2 << 16) & 0xFFFFFF);
+        putWord(d + 12, w2 >> 8);
+    }
+    for (; i < pixels; ++i, d += 4, s += 3) {
         d[0] = s[0];
         d[1] = s[1];
         d[2] = s[2];
@@ -45,7 +69,14 @@ void copyRow24To32(std::uint8_t* d, const std::uint8_t* s, std::int32_t pixels) 
 }
 
 void copyRow32To24(std::uint8_t* d, const std::uint8_t* s, std::int32_t pixels) noexcept {
-    for (std::int32_t i = 0; i < pixels; ++i, d += 3, s += 4) {
+    std::int32_t i = 0;
+    for (; i + 4 <= pixels; i += 4, d += 12, s += 16) {
+        const std::uint32_t p0 = word(s), p1 = word(s + 4), p2 = word(s + 8), p3 = word(s + 12);
+        putWord(d, (p0 & 0xFFFFFF) | p1 << 24);
+        putWord(d + 4, (p1 >> 8 & 0xFFFF) | p2 << 16);
+        putWord(d + 8, (p2 >> 16 & 0xFF) | p3 << 8);
+    }
+    for (; i < pixels; ++i, d += 3, s += 4) {
         d[0] = s[0];
         d[1] = s[1];
         d[2] = s[2];

@@ -3,6 +3,8 @@
 #include "platform/runtimeerror.h"
 
 #include <QCheckBox>
+#include <QLineEdit>
+#include <QScrollBar>
 
 namespace platform {
 
@@ -26,14 +28,31 @@ int checkBoxValue(const QCheckBox& box) {
 
 void setCheckBoxValue(QCheckBox& box, int value) {
     switch (value) {
-    case vbUnchecked: box.setCheckState(Qt::Unchecked); return;
-    case vbChecked: box.setCheckState(Qt::Checked); return;
+    case vbUnchecked:
+        box.setCheckState(Qt::Unchecked);
+        box.setTristate(false);
+        return;
+    case vbChecked:
+        box.setCheckState(Qt::Checked);
+        box.setTristate(false);
+        return;
     case vbGrayed:
         box.setTristate(true);
         box.setCheckState(Qt::PartiallyChecked);
         return;
     default: raise(ErrInvalidPropertyValue);
     }
+}
+
+void setText(QLineEdit& box, const QString& text) {
+    box.setText(text);
+    box.setCursorPosition(0);
+}
+
+void setScrollBarValue(QScrollBar& bar, int value) {
+    if (value < bar.minimum() || value > bar.maximum())
+        raise(ErrInvalidPropertyValue);
+    bar.setValue(value);
 }
 
 } // namespace platform

@@ -1,6 +1,9 @@
 #pragma once
 
 class QCheckBox;
+class QLineEdit;
+class QScrollBar;
+class QString;
 class QWidget;
 
 namespace platform {
@@ -18,7 +21,16 @@ void setClientSize(QWidget& window, int width, int height);
 // (Qt numbers them 0 unchecked, 1 partially checked, 2 checked: mapped here, never cast.)
 enum CheckBoxValue : int { vbUnchecked = 0, vbChecked = 1, vbGrayed = 2 };
 int checkBoxValue(const QCheckBox& box);
-// Throws RuntimeError(380) for a value that is not a check-box state.
+// Throws RuntimeError(380) for a value that is not a check-box state. Only a greyed box is left in
+// three-state mode, so a user's clicks on a box set to 0 or 1 never grey it.
 void setCheckBoxValue(QCheckBox& box, int value);
+
+// Sets a text box's text; the box shows it from its start, with the cursor there (Qt's own setText
+// puts the cursor at the end and shows the tail of a long text).
+void setText(QLineEdit& box, const QString& text);
+
+// Sets a scroll bar's value; throws RuntimeError(380) for a value outside its range instead of
+// clamping it.
+void setScrollBarValue(QScrollBar& bar, int value);
 
 } // namespace platform

@@ -54,7 +54,11 @@ Form* Forms::lookup(std::type_index type) const {
     return it == loaded_.end() ? nullptr : it->second.form.get();
 }
 
-void Forms::unload(Form& form) { unload(std::type_index(typeid(form))); }
+void Forms::unload(Form& form) {
+    const std::type_index type(typeid(form));
+    if (lookup(type) == &form)
+        unload(type);
+}
 
 void Forms::unload(std::type_index type) {
     auto it = loaded_.find(type);

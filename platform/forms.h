@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <type_traits>
 #include <typeindex>
 
 namespace platform {
@@ -39,6 +40,8 @@ public:
 
     // The loaded instance of T, loading it hidden first when it is not loaded.
     template <class T> T& get() {
+        // The registry discards a window through its widget, so the window must be that widget.
+        static_assert(std::is_base_of_v<QWidget, T> && std::is_base_of_v<Form, T>);
         if (auto* existing = find<T>())
             return *existing;
         auto created = std::make_unique<T>(*this);
@@ -57,6 +60,8 @@ public:
     // Unloads T: runs its unload step, hides it and discards it through the event loop.
     // Unloading a window that is not loaded, or is being unloaded, does nothing.
     template <class T> void unload() { unload(typeid(T)); }
+    // Unloads this very instance; does nothing when it is no longer the loaded one (an instance
+    // already unloaded and waiting to be discarded must not unload its successor).
     void unload(Form& form);
 
     // Shows T modeless (loading it first).

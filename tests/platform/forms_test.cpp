@@ -88,3 +88,15 @@ TEST_F(FormsTest, RealModalLoopEndsWhenTheWindowHides) {
     forms.showModal<Second>();
     EXPECT_FALSE(forms.isLoaded<Second>());
 }
+
+TEST_F(FormsTest, AStaleInstanceDoesNotUnloadItsSuccessor) {
+    forms.setLastWindowUnloaded([] {});
+    Second& old = forms.get<Second>();
+    forms.unload<Second>(); // discarded through the event loop, still alive here
+    Second& fresh = forms.get<Second>();
+    ASSERT_NE(&old, &fresh);
+    forms.unload(old); // e.g. a late close event of the old instance
+    EXPECT_TRUE(forms.isLoaded<Second>());
+    forms.unload(fresh);
+    EXPECT_FALSE(forms.isLoaded<Second>());
+}

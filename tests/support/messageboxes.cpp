@@ -11,6 +11,8 @@ MessageBoxes::MessageBoxes() {
     });
 }
 
-MessageBoxes::~MessageBoxes() { platform::setMessageBoxHandler({}); }
+MessageBoxes::~MessageBoxes() {
+    platform::setMessageBoxHandler({});
+}
 
 } // namespace testsupport

@@ -1,5 +1,4 @@
 #include <QApplication>
-
 #include <gtest/gtest.h>
 
 // Every test runs inside one application on the offscreen platform unless told otherwise.
