@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -334,6 +335,25 @@ TEST_F(BatchRunCancel, AbbrechenDuringTheLastFileEndsAsAFullRun) {
     click(w);
     EXPECT_EQ(outputs(), numbered(10));
     expectIdle(w);
+}
+
+TEST_F(BatchRunCancel, ACloseRequestRightAfterAbbrechenEndsTheRunAndTheProgram) {
+    frmMain& w = tenFiles();
+    const QPointer<frmMain> main(&w);
+    atPump([&](int number) {
+        if (number != 2)
+            return;
+        QTest::mouseClick(forms().find<Fortschritt>()->Abbrechen, Qt::LeftButton);
+        // The cancel has enabled the main window: this close request, delivered by the same pump,
+        // is granted and unloads it while the run has not returned yet.
+        QCoreApplication::postEvent(&w, new QCloseEvent);
+    });
+    click(w);
+    EXPECT_EQ(outputs(), numbered(2));
+    EXPECT_EQ(ended(), 1);
+    EXPECT_FALSE(forms().isLoaded<frmMain>());
+    EXPECT_FALSE(forms().isLoaded<Fortschritt>());
+    EXPECT_EQ(readIni()["Other/Filename"], "Foto"); // the close step ran
 }
 
 TEST_F(BatchRunCancel, TheCloseBoxOfTheProgressWindowCancels) {
