@@ -1,11 +1,13 @@
 // Every window as a person reads and uses it, in the program's interface font: no caption or text
 // is clipped by its control, Tab visits the controls in the order of their tab indices, and no
 // access key ("&X") is given twice within a window (the menu bar included).
+#include "conversion/fortschritt.h"
 #include "dialogs/dateien.h"
 #include "dialogs/frmabout.h"
 #include "mainwindow/frmmain.h"
 #include "platform/hscrollbar.h"
 #include "platform/interfacefont.h"
+#include "platform/progressbar.h"
 #include "support/messageboxes.h"
 #include "support/programfolder.h"
 
@@ -253,6 +255,19 @@ const WindowCase kWindows[] = {
          auto& d = static_cast<Dateien&>(window);
          return std::vector<QWidget*>{d.chkJPG, d.chkGIF, d.chkBMP,
                                       d.chkALL, d.cmdOK,  d.cmdAbbrechen};
+     }},
+    {"Fortschritt",
+     [](Forms& forms) -> QWidget& {
+         forms.get<frmMain>();
+         Fortschritt& f = forms.show<Fortschritt>();
+         // Mid-run, at the widest count of fewer than ten thousand files.
+         f.prgBFortschritt->setMax(9999);
+         f.prgBFortschritt->setValue(9998);
+         f.lblFortschritt->setText(QStringLiteral("9998 von 9999 Dateien."));
+         return f;
+     },
+     [](QWidget& window) {
+         return std::vector<QWidget*>{static_cast<Fortschritt&>(window).Abbrechen};
      }},
     {"frmAbout", [](Forms& forms) -> QWidget& { return forms.show<frmAbout>(); },
      [](QWidget& window) {
