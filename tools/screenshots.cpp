@@ -1,6 +1,7 @@
 // Renders every window of the program into PNG files, as it looks with the program's font on the
 // platform it runs on (tools/screenshots runs it on a real X server): kalmora_screenshots <folder>.
 // The windows work on a temporary program folder and a folder of generated pictures.
+#include "conversion/fortschritt.h"
 #include "dialogs/dateien.h"
 #include "dialogs/frmabout.h"
 #include "mainwindow/frmmain.h"
@@ -14,12 +15,15 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QPainter>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QWindow>
 #include <cstdio>
 #include <functional>
+#include <optional>
 
 namespace {
 
@@ -49,7 +53,34 @@ void writePicture(const QString& path, int width, int height) {
     image.save(path, "JPEG", 90);
 }
 
-// A folder of holiday photos with two subfolders, named for what it holds.
+// A folder of holiday photos, named as a person would name it: "Urlaub März" in the temporary
+// folder, or a unique name when that one is taken. Removed with everything in it at the end.
+class PictureFolder {
+public:
+    PictureFolder() {
+        const QString plain = QDir::tempPath() + QStringLiteral("/Urlaub März");
+        if (QDir().mkdir(plain)) {
+            path_ = plain;
+        } else {
+            unique_.emplace(plain + QStringLiteral("-XXXXXX"));
+            path_ = unique_->path();
+        }
+    }
+    ~PictureFolder() {
+        if (!unique_)
+            QDir(path_).removeRecursively();
+    }
+    PictureFolder(const PictureFolder&) = delete;
+    PictureFolder& operator=(const PictureFolder&) = delete;
+
+    const QString& path() const { return path_; }
+
+private:
+    QString path_;
+    std::optional<QTemporaryDir> unique_;
+};
+
+// Twelve photos and two subfolders.
 void fillPictureFolder(const QString& pictures) {
     for (const char* sub : {"Bearbeitet", "Strand"})
         QDir(pictures).mkdir(QString::fromLatin1(sub));
@@ -87,7 +118,7 @@ int main(int argc, char** argv) {
     });
 
     const QTemporaryDir program;
-    const QTemporaryDir pictures(QDir::tempPath() + QStringLiteral("/Urlaub März-XXXXXX"));
+    const PictureFolder pictures;
     fillPictureFolder(pictures.path());
     platform::Forms forms(makeProgramFolder(program, pictures.path()));
     forms.setLastWindowUnloaded([] {});
@@ -101,6 +132,22 @@ int main(int argc, char** argv) {
 
     saved &= save(forms.show<frmAbout>(), out + QStringLiteral("/frmabout.png"));
     forms.unload<frmAbout>();
+
+    // The progress window mid-run: a real run of the folder, caught after its fifth file.
+    bool caught = false;
+    platform::setDoEventsObserver([&] {
+        Fortschritt* progress = forms.find<Fortschritt>();
+        if (caught || !progress || !progress->lblFortschritt->text().startsWith(u"5 von"))
+            return;
+        caught = true;
+        saved &= save(*progress, out + QStringLiteral("/fortschritt.png"));
+    });
+    main.cmd_Save->click();
+    platform::setDoEventsObserver({});
+    if (!caught) {
+        std::fprintf(stderr, "the run ended before its fifth file\n");
+        saved = false;
+    }
 
     forms.unload<frmMain>();
     QApplication::processEvents();
