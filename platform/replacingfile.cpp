@@ -40,7 +40,8 @@ std::string randomSuffix() {
     return suffix;
 }
 
-// The file a symbolic link leads to; any other path (or a dangling link) as it is.
+} // namespace
+
 std::string resolvedTarget(const std::string& path) {
     struct stat status {};
     if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode))
@@ -49,8 +50,6 @@ std::string resolvedTarget(const std::string& path) {
                                                            &std::free);
     return real ? std::string(real.get()) : path;
 }
-
-} // namespace
 
 ReplacingFile::ReplacingFile(std::string target) : target_(resolvedTarget(target)) {}
 
@@ -130,6 +129,14 @@ bool ReplacingFile::write(std::span<const std::uint8_t> bytes) noexcept {
         bytes = bytes.subspan(static_cast<std::size_t>(written));
     }
     return true;
+}
+
+bool ReplacingFile::sync() noexcept {
+    if (!file_.valid()) {
+        errno = EBADF;
+        return fail();
+    }
+    return ::fsync(file_.get()) == 0 || fail();
 }
 
 bool ReplacingFile::close() {

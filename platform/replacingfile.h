@@ -29,6 +29,9 @@ public:
     bool open();
     // Writes all of bytes (retrying short writes). False when a write fails, e.g. the disk is full.
     bool write(std::span<const std::uint8_t> bytes) noexcept;
+    // Flushes the written bytes to the device, for files whose loss would cost the user more than
+    // the wait (the settings). False when the device reports an error.
+    bool sync() noexcept;
     // Closes the temporary file; false when the close reports that data did not land.
     bool close();
     // Renames the closed temporary file over the target. False when that fails.
@@ -48,5 +51,9 @@ private:
     bool replaced_ = false;
     int error_ = 0;
 };
+
+// The file a symbolic link leads to (a file is written through its link); any other path, or a
+// dangling link, as it is.
+std::string resolvedTarget(const std::string& path);
 
 } // namespace platform
