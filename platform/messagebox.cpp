@@ -38,6 +38,23 @@ int MsgBox(const QString& prompt, int style, const QString& title) {
 
 void setMessageBoxHandler(MessageBoxHandler h) { handler() = std::move(h); }
 
-void DoEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+namespace {
+
+DoEventsObserver& doEventsObserver() {
+    static DoEventsObserver instance;
+    return instance;
+}
+
+} // namespace
+
+void setDoEventsObserver(DoEventsObserver observer) {
+    doEventsObserver() = std::move(observer);
+}
+
+void DoEvents() {
+    if (doEventsObserver())
+        doEventsObserver()();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 } // namespace platform
