@@ -37,7 +37,8 @@ TEST_P(SeedCorpus, EverySeedIsHandledSoundly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Targets, SeedCorpus,
-                         ::testing::Values(Corpus{"profile", &fuzztargets::readSettings}),
+                         ::testing::Values(Corpus{"picture", &fuzztargets::convertPicture},
+                                           Corpus{"profile", &fuzztargets::readSettings}),
                          [](const auto& info) { return std::string(info.param.folder); });
 
 } // namespace
