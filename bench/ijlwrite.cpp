@@ -22,6 +22,7 @@
 #include <jpeglib.h>
 #include <random>
 #include <string>
+#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -80,22 +81,44 @@ std::vector<std::uint8_t> photoLikePicture() {
     return bgr;
 }
 
-struct Timing {
-    double best;
-    double median;
+long minorPageFaults() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
+}
+
+// One way of encoding the picture; run() returns the size it wrote.
+struct Variant {
+    const char* name;
+    std::function<qint64()> run;
+    std::vector<double> ms{};
+    long pageFaults = 0;
+    qint64 bytes = 0;
 };
 
-Timing timeIt(const std::function<void()>& run) {
-    std::vector<double> ms;
-    for (int i = 0; i < kRuns; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        run();
-        ms.push_back(
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-                .count());
+// Runs the variants in turns, so that a change in the machine's load hits them all alike, after
+// two warm-up turns (the first runs pay for fresh memory and a cold page cache).
+void timeInTurns(std::vector<Variant>& variants) {
+    for (int warmUp = 0; warmUp < 2; ++warmUp)
+        for (Variant& variant : variants)
+            variant.run();
+    for (int turn = 0; turn < kRuns; ++turn) {
+        for (Variant& variant : variants) {
+            const long faultsBefore = minorPageFaults();
+            const auto start = std::chrono::steady_clock::now();
+            variant.bytes = variant.run();
+            variant.ms.push_back(
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                    .count());
+            variant.pageFaults += minorPageFaults() - faultsBefore;
+        }
     }
-    std::sort(ms.begin(), ms.end());
-    return {ms.front(), ms[ms.size() / 2]};
+    for (Variant& variant : variants)
+        std::sort(variant.ms.begin(), variant.ms.end());
+}
+
+double median(const Variant& variant) {
+    return variant.ms[variant.ms.size() / 2];
 }
 
 bool writeWithLibrary(const std::vector<std::uint8_t>& bgr, const QString& path, int quality) {
@@ -177,37 +200,41 @@ int main(int argc, char** argv) {
     const std::vector<std::uint8_t> bgr = photoLikePicture();
     const QString target = dir.filePath(QStringLiteral("Foto000.jpg"));
 
-    const auto report = [](const char* what, Timing t, qint64 bytes) {
-        std::printf("%-46s best %7.1f ms  median %7.1f ms  %9lld bytes\n", what, t.best, t.median,
-                    static_cast<long long>(bytes));
-    };
-
-    const Timing library = timeIt([&] {
-        if (!writeWithLibrary(bgr, target, quality))
-            std::abort();
-    });
-    report("ijlWrite (temporary file, encode, rename)", library, QFileInfo(target).size());
-
     unsigned char* memory = nullptr;
     unsigned long memorySize = 0;
-    unsigned long size = 0;
-    const Timing floor =
-        timeIt([&] { size = bareEncode(bgr, quality, true, nullptr, &memory, &memorySize); });
-    report("bare encoder into reused memory, optimised", floor, static_cast<qint64>(size));
-    const Timing plain =
-        timeIt([&] { size = bareEncode(bgr, quality, false, nullptr, &memory, &memorySize); });
-    report("bare encoder into reused memory, standard tables", plain, static_cast<qint64>(size));
-    std::free(memory);
-
     const QByteArray stdioPath = QFile::encodeName(dir.filePath(QStringLiteral("stdio.jpg")));
-    const Timing stdio = timeIt([&] {
-        FILE* file = std::fopen(stdioPath.constData(), "wb");
-        bareEncode(bgr, quality, true, file, nullptr, nullptr);
-        std::fclose(file);
-    });
-    report("bare encoder through stdio, optimised", stdio,
-           QFileInfo(QString::fromLocal8Bit(stdioPath)).size());
-    std::printf("ijlWrite / bare encoder: %.2f\n", library.median / floor.median);
+    std::vector<Variant> variants{
+        {"ijlWrite (temporary file, encode, rename)",
+         [&] {
+             if (!writeWithLibrary(bgr, target, quality))
+                 std::abort();
+             return QFileInfo(target).size();
+         }},
+        {"bare encoder into reused memory, optimised",
+         [&] {
+             return static_cast<qint64>(
+                 bareEncode(bgr, quality, true, nullptr, &memory, &memorySize));
+         }},
+        {"bare encoder into reused memory, standard tables",
+         [&] {
+             return static_cast<qint64>(
+                 bareEncode(bgr, quality, false, nullptr, &memory, &memorySize));
+         }},
+        {"bare encoder through stdio, optimised",
+         [&] {
+             FILE* file = std::fopen(stdioPath.constData(), "wb");
+             bareEncode(bgr, quality, true, file, nullptr, nullptr);
+             std::fclose(file);
+             return QFileInfo(QString::fromLocal8Bit(stdioPath)).size();
+         }},
+    };
+    timeInTurns(variants);
+    std::free(memory);
+    for (const Variant& v : variants)
+        std::printf("%-50s best %6.1f ms  median %6.1f ms  %6ld page faults  %9lld bytes\n", v.name,
+                    v.ms.front(), median(v), v.pageFaults / kRuns, static_cast<long long>(v.bytes));
+    std::printf("ijlWrite / bare encoder (medians): %.2f\n",
+                median(variants[0]) / median(variants[1]));
 
     const QString ppm = dir.filePath(QStringLiteral("picture.ppm"));
     if (std::system("command -v convert >/dev/null 2>&1") != 0 || !writePpm(bgr, ppm)) {

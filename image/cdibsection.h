@@ -40,8 +40,16 @@ public:
     void RandomiseBits(bool bGray = false);
     void RandomiseBits(bool bGray, float sngSeed);
     void ClearUp();
+    // A new buffer of the given size holding this buffer's picture: copied unchanged at the same
+    // size, bilinearly interpolated at any other. None when the new buffer cannot be made, or when
+    // this buffer has no pixel memory. A source only 1 pixel wide or high cannot be interpolated
+    // (run-time error 9). This buffer is never changed.
+    std::shared_ptr<cDIBSection> Resample(std::int32_t lNewHeight, std::int32_t lNewWidth) const;
 
 private:
+    // Fills every pixel of dest, a created buffer, from this buffer's pixels.
+    void InterpolateInto(cDIBSection& dest) const;
+
     gdi::HBITMAP hDibSection = 0;
     gdi::HGDIOBJ hPrevBitmap = 0;
     gdi::HDC hMemDC = 0;

@@ -79,7 +79,8 @@ public:
     void mnuInfo_Click();
 
 protected:
-    // The close box and the system menu unload the window, which runs the close step.
+    // The close box and the system menu unload the window, which runs the close step; while the
+    // window is disabled (a conversion runs) they are refused.
     void closeEvent(QCloseEvent* event) override;
 
 private:

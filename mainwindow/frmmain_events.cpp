@@ -1,4 +1,5 @@
 // frmMain: the handlers of its controls, menus and timer.
+#include "conversion/batchrun.h"
 #include "dialogs/dateien.h"
 #include "dialogs/frmabout.h"
 #include "dialogs/pfadauswahl.h"
@@ -26,7 +27,9 @@ void frmMain::PfadDialog_Click() {
     forms_.showModal<Pfadauswahl>();
 }
 
-void frmMain::cmd_Save_Click() {}
+void frmMain::cmd_Save_Click() {
+    conversion::BatchRun(forms_);
+}
 
 void frmMain::Timer_Timer() {
     // A tick must never end the program, whatever the refresh runs into.

@@ -1,4 +1,5 @@
 // frmMain: the start-up steps and the close step.
+#include "conversion/fortschritt.h"
 #include "dialogs/dateien.h"
 #include "dialogs/frmabout.h"
 #include "dialogs/pfadauswahl.h"
@@ -91,6 +92,12 @@ void frmMain::Form_Unload() {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
+    // While a conversion runs the window takes no input, its close box included: the close step
+    // must not run between two files of the run.
+    if (!isEnabled()) {
+        event->ignore();
+        return;
+    }
     forms_.unload(*this);
     event->accept();
 }
@@ -117,6 +124,7 @@ void frmMain::closeStep() {
     // In the order: this window, Dateien, Fortschritt, frmAbout, this window, Pfadauswahl.
     forms_.unload<frmMain>();
     forms_.unload<Dateien>();
+    forms_.unload<Fortschritt>();
     forms_.unload<frmAbout>();
     forms_.unload<frmMain>();
     forms_.unload<Pfadauswahl>();

@@ -3,6 +3,8 @@
 #include "platform/runtimeerror.h"
 
 #include <QRegularExpression>
+#include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 
@@ -59,6 +61,16 @@ int toInteger(const QString& text) {
     if (trimmed.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
         return 0;
     raise(ErrTypeMismatch);
+}
+
+QString numberText(float value) {
+    // A float's fixed form needs at most 39 integer digits and 45 fraction digits.
+    std::array<char, 96> text{};
+    const auto [end, error] =
+        std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
+    if (error != std::errc{})
+        raise(ErrOverflow);
+    return QString::fromLatin1(text.data(), end - text.data());
 }
 
 } // namespace platform

@@ -17,4 +17,8 @@ namespace platform {
 // for a number outside -32768 .. 32767.
 int toInteger(const QString& text);
 
+// A single-precision number as text, as joining it to a string writes it: the fewest decimal
+// digits that read back as the same number, without exponent ("3", "0.1", "32768", "-2.5").
+QString numberText(float value);
+
 } // namespace platform

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <functional>
 
 namespace platform {
@@ -33,5 +32,11 @@ void setMessageBoxHandler(MessageBoxHandler handler);
 
 // Lets pending window messages through once, then returns.
 void DoEvents();
+
+// The seam of DoEvents: the observer runs at the start of every DoEvents, before the pending
+// messages are handled. Tests use it to act between two steps as a user would: what it posts is
+// delivered by that very DoEvents. An empty observer removes it.
+using DoEventsObserver = std::function<void()>;
+void setDoEventsObserver(DoEventsObserver observer);
 
 } // namespace platform

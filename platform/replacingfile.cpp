@@ -2,9 +2,12 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
+#include <memory>
 #include <random>
 #include <string_view>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
@@ -39,11 +42,19 @@ std::string randomSuffix() {
 
 } // namespace
 
-ReplacingFile::ReplacingFile(std::string target) : target_(std::move(target)) {}
+std::string resolvedTarget(const std::string& path) {
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode))
+        return path;
+    const std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr),
+                                                           &std::free);
+    return real ? std::string(real.get()) : path;
+}
+
+ReplacingFile::ReplacingFile(std::string target) : target_(resolvedTarget(target)) {}
 
 ReplacingFile::~ReplacingFile() {
-    if (fd_ >= 0)
-        ::close(fd_);
+    file_.close();
     if (!temporary_.empty() && !replaced_)
         ::unlink(temporary_.c_str());
 }
@@ -55,8 +66,14 @@ bool ReplacingFile::fail() noexcept {
 }
 
 bool ReplacingFile::open() {
-    if (fd_ >= 0 || !temporary_.empty()) {
+    if (file_.valid() || !temporary_.empty()) {
         errno = EBUSY;
+        return fail();
+    }
+    struct stat existing {};
+    const bool exists = ::stat(target_.c_str(), &existing) == 0;
+    if (exists && !S_ISREG(existing.st_mode)) {
+        errno = S_ISDIR(existing.st_mode) ? EISDIR : EEXIST;
         return fail();
     }
     const std::size_t slash = target_.rfind('/');
@@ -74,9 +91,16 @@ bool ReplacingFile::open() {
         candidate.reserve(folder.size() + stem.size() + kSuffixLength + 2);
         candidate.append(folder).append(".").append(stem).append(".").append(randomSuffix());
         // 0666 lets the umask decide, as for any new file.
-        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            fd_ = fd;
+        FileDescriptor file(
+            ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (file.valid()) {
+            if (exists) {
+                // Best effort: a file system without owners or permissions still takes the data.
+                [[maybe_unused]] const int owned =
+                    ::fchown(file.get(), existing.st_uid, existing.st_gid);
+                [[maybe_unused]] const int moded = ::fchmod(file.get(), existing.st_mode & 07777);
+            }
+            file_ = std::move(file);
             temporary_ = std::move(candidate);
             return true;
         }
@@ -87,12 +111,12 @@ bool ReplacingFile::open() {
 }
 
 bool ReplacingFile::write(std::span<const std::uint8_t> bytes) noexcept {
-    if (fd_ < 0) {
+    if (!file_.valid()) {
         errno = EBADF;
         return fail();
     }
     while (!bytes.empty()) {
-        const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
+        const ssize_t written = ::write(file_.get(), bytes.data(), bytes.size());
         if (written < 0) {
             if (errno == EINTR)
                 continue;
@@ -107,19 +131,25 @@ bool ReplacingFile::write(std::span<const std::uint8_t> bytes) noexcept {
     return true;
 }
 
+bool ReplacingFile::sync() noexcept {
+    if (!file_.valid()) {
+        errno = EBADF;
+        return fail();
+    }
+    return ::fsync(file_.get()) == 0 || fail();
+}
+
 bool ReplacingFile::close() {
-    if (fd_ < 0) {
+    if (!file_.valid()) {
         errno = EBADF;
         return fail();
     }
     // The descriptor is released even when close reports an error; the data may not have landed.
-    if (::close(std::exchange(fd_, -1)) != 0)
-        return fail();
-    return true;
+    return file_.close() || fail();
 }
 
 bool ReplacingFile::replaceTarget() {
-    if (fd_ >= 0 || temporary_.empty() || replaced_) {
+    if (file_.valid() || temporary_.empty() || replaced_) {
         errno = EBADF;
         return fail();
     }

@@ -1,14 +1,15 @@
 #include "platform/wholefile.h"
 
 #include "platform/filedescriptor.h"
+#include "platform/replacingfile.h"
 
-#include <QRandomGenerator>
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>
 #include <memory>
+#include <span>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,60 +29,15 @@ bool writeAll(int fd, std::string_view data, off_t offset) {
     return true;
 }
 
-// Writing replaces the file a symbolic link leads to, not the link.
-std::string resolvedTarget(const std::string& path) {
-    struct stat status {};
-    if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode))
-        return path;
-    const std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr),
-                                                           &std::free);
-    return real ? std::string(real.get()) : path;
-}
-
-std::string temporaryName(const std::string& target) {
-    const auto slash = target.rfind('/');
-    const std::string folder =
-        slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    char suffix[24];
-    std::snprintf(suffix, sizeof suffix, ".%016llx",
-                  static_cast<unsigned long long>(QRandomGenerator::global()->generate64()));
-    return folder + "." + name + suffix;
-}
-
-// The safe way: a temporary file beside the target, renamed over it when complete. Returns 0 when
-// the target was replaced, else the error that stopped it (the target is then untouched).
-int writeBeside(const std::string& target, std::string_view content, const struct stat* existing) {
-    std::string temporary;
-    FileDescriptor file;
-    for (int attempt = 0; attempt < 8 && !file.valid(); ++attempt) {
-        temporary = temporaryName(target);
-        file = FileDescriptor(
-            ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-        if (!file.valid() && errno != EEXIST)
-            return errno;
-    }
-    if (!file.valid())
-        return EEXIST;
-    bool ok = true;
-    if (existing) {
-        // The replacement keeps the old file's owner where we may set it, and its permissions.
-        [[maybe_unused]] const int owned = ::fchown(file.get(), existing->st_uid, existing->st_gid);
-        ok = ::fchmod(file.get(), existing->st_mode & 07777) == 0;
-    }
-    ok = ok && writeAll(file.get(), content, 0) && ::fsync(file.get()) == 0;
-    int error = ok ? 0 : errno;
-    if (!file.close() && ok) {
-        ok = false;
-        error = errno;
-    }
-    if (ok && ::rename(temporary.c_str(), target.c_str()) != 0) {
-        ok = false;
-        error = errno;
-    }
-    if (!ok)
-        ::unlink(temporary.c_str());
-    return ok ? 0 : (error ? error : EIO);
+// The safe way: a temporary file beside the target, synced and renamed over it when complete.
+// Returns 0 when the target was replaced, else the error that stopped it (the target is then
+// untouched).
+int writeBeside(const std::string& target, std::string_view content) {
+    ReplacingFile file(target);
+    const std::span bytes(reinterpret_cast<const std::uint8_t*>(content.data()), content.size());
+    if (file.open() && file.write(bytes) && file.sync() && file.close() && file.replaceTarget())
+        return 0;
+    return file.error();
 }
 
 // The fallback: rewriting the file itself. The part beyond the old end goes first, so that a full
@@ -161,7 +117,7 @@ bool replaceWholeFile(const std::string& path, std::string_view content) {
     const bool exists = ::stat(target.c_str(), &status) == 0;
     if (exists ? !S_ISREG(status.st_mode) : errno != ENOENT)
         return false; // a folder or device in the way, or a folder on the way missing or a file
-    const int error = writeBeside(target, content, exists ? &status : nullptr);
+    const int error = writeBeside(target, content);
     if (error == 0)
         return true;
     // A failing device is left alone; anything else (no room for another file, a folder we may

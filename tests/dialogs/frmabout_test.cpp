@@ -9,13 +9,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QFontDatabase>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
-#include <QStyleOptionButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
@@ -170,66 +168,7 @@ TEST_F(AboutTest, ContactAddressIsWrittenInBlue) {
     EXPECT_EQ(bluePixels(*about().Label2), 0);
 }
 
-// Every text inside its control at the program's font and at an 8-point interface font.
-class AboutFontTest : public AboutTest, public ::testing::WithParamInterface<bool> {
-protected:
-    void SetUp() override {
-        AboutTest::SetUp();
-        saved = QApplication::font();
-        if (GetParam()) {
-            ASSERT_TRUE(QFontDatabase::families().contains("DejaVu Sans"));
-            QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 8));
-        }
-    }
-    void TearDown() override {
-        forms.unload<frmAbout>();
-        QApplication::setFont(saved);
-        AboutTest::TearDown();
-    }
-    QFont saved;
-};
-
-TEST_P(AboutFontTest, EveryTextFitsItsControl) {
-    frmAbout& dialog = about();
-    for (const QLabel* label : dialog.findChildren<QLabel*>()) {
-        if (label->text().isEmpty())
-            continue;
-        const std::string name = label->objectName().toStdString();
-        EXPECT_LE(label->heightForWidth(label->width()), label->height()) << name;
-        const QFontMetrics metrics(label->font());
-        for (const QString& word : label->text().split(' '))
-            EXPECT_LE(metrics.horizontalAdvance(word), label->width()) << name;
-    }
-    for (const QPushButton* button : {dialog.cmdOK, dialog.cmdSysInfo}) {
-        QStyleOptionButton option;
-        option.initFrom(button);
-        const QRect inside =
-            button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
-        const QFontMetrics metrics(button->font());
-        const QString shown = QString(button->text()).remove('&');
-        EXPECT_LE(metrics.horizontalAdvance(shown), inside.width()) << shown.toStdString();
-        EXPECT_LE(metrics.height(), inside.height()) << shown.toStdString();
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Fonts, AboutFontTest, ::testing::Values(false, true),
-                         [](const auto& info) {
-                             return std::string(info.param ? "DejaVuSans8" : "ProgramFont");
-                         });
-
 // ---------------------------------------------------------------- keys and closing
-
-TEST_F(AboutTest, OkHasTheFocusAndTabMovesToSysInfo) {
-    frmAbout& dialog = about();
-    dialog.show();
-    dialog.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
-    EXPECT_EQ(QApplication::focusWidget(), dialog.cmdOK);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), dialog.cmdSysInfo);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), dialog.cmdOK);
-}
 
 struct CloseWay {
     const char* name;

@@ -1,5 +1,5 @@
-// The windows as built: flags, geometry, captions, menus, tab order, icon, and captions that fit
-// their controls in the program's interface font.
+// The main window and Dateien as built: flags, geometry, captions, menus and icon. (How their texts
+// fit, their tab order and access keys are checked for every window in windowtexts_test.)
 #include "dialogs/dateien.h"
 #include "mainwindow/frmmain.h"
 #include "platform/controls.h"
@@ -17,12 +17,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
-#include <QStyle>
-#include <QStyleOptionButton>
-#include <QStyleOptionFrame>
 #include <QTest>
 #include <gtest/gtest.h>
-#include <vector>
 
 namespace {
 
@@ -30,18 +26,6 @@ using platform::twipsToPixels;
 
 QRect twips(int left, int top, int width, int height) {
     return {twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height)};
-}
-
-// The focusable, visible widgets of a window in the order Tab visits them, from `first` on.
-std::vector<QWidget*> tabChain(QWidget& window, QWidget* first) {
-    std::vector<QWidget*> chain;
-    QWidget* w = first;
-    do {
-        if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(&window) && w->isEnabled())
-            chain.push_back(w);
-        w = w->nextInFocusChain();
-    } while (w != first && chain.size() < 50);
-    return chain;
 }
 
 class LayoutTest : public testsupport::ProgramFolderTest {
@@ -158,14 +142,6 @@ TEST_F(LayoutTest, MainWindowMenus) {
     EXPECT_EQ(w.mnuInfo->text(), "&Info");
 }
 
-TEST_F(LayoutTest, MainWindowTabOrderFollowsTheTabIndices) {
-    frmMain& w = start();
-    EXPECT_EQ(w.focusWidget(), w.Qualitaet) << "tab index 0 has the focus at the start";
-    const std::vector<QWidget*> expected{w.Qualitaet, w.cmd_Save, w.ExtKl,     w.ExtGr,
-                                         w.Dateiname, w.Pfad,     w.PfadDialog};
-    EXPECT_EQ(tabChain(w, w.Qualitaet), expected);
-}
-
 TEST_F(LayoutTest, DialogIsAFixedToolWindow) {
     start();
     Dateien& d = forms().get<Dateien>();
@@ -212,69 +188,6 @@ TEST_F(LayoutTest, DialogControlsAreWhereTheTableSays) {
     }
     EXPECT_FALSE(d.cmdOK->isDefault() || d.cmdOK->autoDefault());
     EXPECT_FALSE(d.cmdAbbrechen->isDefault() || d.cmdAbbrechen->autoDefault());
-}
-
-TEST_F(LayoutTest, DialogTabOrderFollowsTheTabIndices) {
-    start();
-    Dateien& d = forms().get<Dateien>();
-    d.show();
-    EXPECT_EQ(d.focusWidget(), d.chkJPG);
-    const std::vector<QWidget*> expected{d.chkJPG, d.chkGIF, d.chkBMP,
-                                         d.chkALL, d.cmdOK,  d.cmdAbbrechen};
-    EXPECT_EQ(tabChain(d, d.chkJPG), expected);
-}
-
-// Whether a control's caption fits the space its style leaves for text (for a text box: whether
-// its text is shown in full height, and in full width if it is short).
-void expectCaptionFits(QWidget& control) {
-    const QFontMetrics metrics(control.font());
-    QRect space;
-    QString text;
-    if (auto* label = qobject_cast<QLabel*>(&control)) {
-        text = label->text();
-        space = label->contentsRect();
-    } else if (auto* edit = qobject_cast<QLineEdit*>(&control)) {
-        QStyleOptionFrame option;
-        option.initFrom(edit);
-        option.rect = edit->rect();
-        option.lineWidth = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit);
-        text = edit->text();
-        // The line edit keeps one pixel free above and below its text.
-        space = edit->style()
-                    ->subElementRect(QStyle::SE_LineEditContents, &option, edit)
-                    .adjusted(0, 1, 0, -1);
-    } else if (auto* button = qobject_cast<QAbstractButton*>(&control)) {
-        QStyleOptionButton option;
-        option.initFrom(button);
-        option.rect = button->rect();
-        option.text = button->text();
-        const auto element = qobject_cast<QCheckBox*>(button)      ? QStyle::SE_CheckBoxContents
-                             : qobject_cast<QRadioButton*>(button) ? QStyle::SE_RadioButtonContents
-                                                                   : QStyle::SE_PushButtonContents;
-        text = button->text().remove(u'&');
-        space = button->style()->subElementRect(element, &option, button);
-    } else {
-        return;
-    }
-    const QString name = control.metaObject()->className() + (": \"" + text + "\"");
-    if (!qobject_cast<QLineEdit*>(&control) || text.size() < 8) {
-        EXPECT_LE(metrics.horizontalAdvance(text), space.width()) << name.toStdString();
-    }
-    EXPECT_LE(metrics.height(), space.height()) << name.toStdString();
-}
-
-TEST_F(LayoutTest, EveryCaptionFitsItsControl) {
-    frmMain& w = start();
-    EXPECT_EQ(QFontInfo(w.font()).pointSize(), 8);
-    for (QWidget* control : w.centralWidget()->findChildren<QWidget*>())
-        expectCaptionFits(*control);
-    // The widest read-out and the widest base name shown in full.
-    w.Qualitaet->setValue(100);
-    expectCaptionFits(*w.Label3);
-    Dateien& d = forms().get<Dateien>();
-    d.show();
-    for (QWidget* control : d.findChildren<QWidget*>())
-        expectCaptionFits(*control);
 }
 
 } // namespace

@@ -61,4 +61,17 @@ INSTANTIATE_TEST_SUITE_P(
         Fails{"1e5", platform::ErrOverflow}, Fails{"1e400", platform::ErrOverflow},
         Fails{"&H10000", platform::ErrOverflow}, Fails{"&H100000000", platform::ErrOverflow}));
 
+// A float joined to a text: its shortest decimal form, never with an exponent.
+TEST(NumberText, WritesTheShortestDecimalFormOfASingle) {
+    const std::pair<float, const char*> cases[] = {
+        {0.0f, "0"},       {1.0f, "1"},
+        {10.0f, "10"},     {32768.0f, "32768"},
+        {1e6f, "1000000"}, {16777216.0f, "16777216"},
+        {0.1f, "0.1"},     {2.5f, "2.5"},
+        {-3.0f, "-3"},     {1.0f / 3, "0.33333334"},
+    };
+    for (const auto& [value, text] : cases)
+        EXPECT_EQ(platform::numberText(value), QString::fromLatin1(text)) << value;
+}
+
 } // namespace

@@ -1,7 +1,7 @@
 #include "platform/ijl.h"
 #include "support/cornerpicture.h"
 #include "support/decodedjpeg.h"
-#include "support/privatemount.h"
+#include "support/scratchfilesystem.h"
 
 #include <QDir>
 #include <QFile>
@@ -87,6 +87,11 @@ void writeFile(const QString& path, const QByteArray& contents) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     ASSERT_EQ(file.write(contents), contents.size());
+}
+
+mode_t permissionsOf(const QString& path) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0;
 }
 
 class IjlWrite : public ::testing::Test {
@@ -215,8 +220,9 @@ TEST_F(IjlWrite, QualityChoosesTheQuantisationFrom1ToTheBest100) {
     }
 }
 
-TEST_F(IjlWrite, ReplacesAnEarlierFileWithANewFilesPermissions) {
+TEST_F(IjlWrite, ReplacesAnEarlierFileAndKeepsItsPermissions) {
     writeFile(target(), QByteArray(100'000, 'x'));
+    ASSERT_EQ(::chmod(QFile::encodeName(target()).constData(), 0640), 0);
     const Pixels pixels(101, 67, 1, true);
     PreparedRecord record;
     record.describe(pixels, target(), 80);
@@ -225,12 +231,32 @@ TEST_F(IjlWrite, ReplacesAnEarlierFileWithANewFilesPermissions) {
     ASSERT_TRUE(decoded) << "the earlier contents are gone";
     EXPECT_FALSE(testsupport::cornersDiffer(*decoded, 101, 67));
     EXPECT_EQ(entriesOf(dir.path()), QStringList{QStringLiteral("Foto000.jpg")});
+    EXPECT_EQ(permissionsOf(target()), 0640u);
+}
 
+TEST_F(IjlWrite, GivesANewFileTheUsualPermissions) {
+    const Pixels pixels(8, 8, 0, true);
+    PreparedRecord record;
+    record.describe(pixels, target(), 80);
+    ASSERT_EQ(record.write(), IJL_OK);
     const mode_t umaskNow = ::umask(0);
     ::umask(umaskNow);
-    struct stat info {};
-    ASSERT_EQ(::stat(QFile::encodeName(target()).constData(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0666u & ~umaskNow) << "as any new file, not owner-only";
+    EXPECT_EQ(permissionsOf(target()), 0666u & ~umaskNow) << "as any new file, not owner-only";
+}
+
+TEST_F(IjlWrite, WritesThroughASymbolicLink) {
+    const QString real = dir.filePath(QStringLiteral("elsewhere.jpg"));
+    writeFile(real, "old");
+    ASSERT_TRUE(QFile::link(real, target()));
+    const Pixels pixels(40, 30, 0, true);
+    PreparedRecord record;
+    record.describe(pixels, target(), 80);
+    ASSERT_EQ(record.write(), IJL_OK);
+    EXPECT_TRUE(QFileInfo(target()).isSymLink()) << "the link stays a link";
+    const auto decoded = decodeJpegFile(real);
+    ASSERT_TRUE(decoded) << "the file it leads to has the picture";
+    EXPECT_FALSE(testsupport::cornersDiffer(*decoded, 40, 30));
+    EXPECT_EQ(entriesOf(dir.path()).size(), 2);
 }
 
 TEST_F(IjlWrite, WritesNamesOutsideAsciiAndNamesOfTheLongestLength) {
@@ -365,24 +391,21 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.what); });
 
 TEST(IjlDiskFull, KeepsTheEarlierFileAndNoTemporaryFile) {
-    if (!testsupport::runsInPrivateMountNamespace())
-        return;
-    const testsupport::SmallTmpfs disk(64 * 1024);
-    if (!disk.mounted())
-        GTEST_SKIP() << disk.error().toStdString();
-    const QString target = disk.filePath(QStringLiteral("Foto000.jpg"));
-    const QByteArray earlier("the earlier picture");
-    writeFile(target, earlier);
+    testsupport::onTmpfs(QStringLiteral("size=64k"), [](const QString& folder) {
+        const QString target = QDir(folder).filePath(QStringLiteral("Foto000.jpg"));
+        const QByteArray earlier("the earlier picture");
+        writeFile(target, earlier);
 
-    const Pixels pixels = Pixels::noise(256, 256); // far more than the 60 KiB left
-    PreparedRecord record;
-    record.describe(pixels, target, 100);
-    EXPECT_EQ(record.write(), IJL_FILE_ERROR);
-    EXPECT_EQ(contentsOf(target), earlier);
-    EXPECT_EQ(entriesOf(disk.path()), QStringList{QStringLiteral("Foto000.jpg")});
+        const Pixels pixels = Pixels::noise(256, 256); // far more than the 60 KiB left
+        PreparedRecord record;
+        record.describe(pixels, target, 100);
+        EXPECT_EQ(record.write(), IJL_FILE_ERROR);
+        EXPECT_EQ(contentsOf(target), earlier);
+        EXPECT_EQ(entriesOf(folder), QStringList{QStringLiteral("Foto000.jpg")});
 
-    QFile::remove(target);
-    const Pixels small(16, 16, 0, true);
-    record.describe(small, target, 75);
-    EXPECT_EQ(record.write(), IJL_OK) << "with room again, the same record writes";
+        QFile::remove(target);
+        const Pixels small(16, 16, 0, true);
+        record.describe(small, target, 75);
+        EXPECT_EQ(record.write(), IJL_OK) << "with room again, the same record writes";
+    });
 }

@@ -1,0 +1,57 @@
+#include "conversion/fortschritt.h"
+
+#include "mainwindow/frmmain.h"
+#include "platform/controls.h"
+#include "platform/progressbar.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QPushButton>
+
+using platform::place;
+
+Fortschritt::Fortschritt(platform::Forms& forms) : forms_(forms) {
+    setWindowTitle(QStringLiteral("Fortschritt"));
+    // A fixed tool window: a small title bar with the close box only; tool windows stay out of
+    // the task bar. No icon of its own: the program sets none for all windows.
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    platform::setClientSize(*this, 2985, 1395);
+
+    lblFortschritt = new QLabel(this);
+    lblFortschritt->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    place(*lblFortschritt, 525, 150, 1935, 255);
+
+    prgBFortschritt = new platform::ProgressBar(this);
+    place(*prgBFortschritt, 135, 450, 2655, 375);
+
+    // A plain button: neither default nor cancel button, so neither Enter nor Esc reach it.
+    Abbrechen = new QPushButton(QStringLiteral("&Abbrechen"), this);
+    Abbrechen->setToolTip(QStringLiteral("Bricht den Vorgang ab"));
+    Abbrechen->setAutoDefault(false);
+    place(*Abbrechen, 840, 945, 1215, 345);
+
+    connect(Abbrechen, &QPushButton::clicked, this, &Fortschritt::Abbrechen_Click);
+}
+
+void Fortschritt::Form_Load() {
+    forms_.get<frmMain>().setEnabled(false);
+}
+
+void Fortschritt::Form_Unload() {
+    prgBFortschritt->setValue(prgBFortschritt->Min());
+    // The main window may be on its way out (the program's close step unloads this window too):
+    // it is enabled when it is still there, never loaded anew for that.
+    if (auto* main = forms_.find<frmMain>())
+        main->setEnabled(true);
+}
+
+void Fortschritt::Abbrechen_Click() {
+    forms_.get<frmMain>().Abbr = true;
+    forms_.unload(*this);
+}
+
+void Fortschritt::closeEvent(QCloseEvent* event) {
+    Abbrechen_Click();
+    event->accept();
+}

@@ -1,0 +1,243 @@
+#include "picturesamples.h"
+
+#include <QBuffer>
+#include <QImageWriter>
+#include <QTransform>
+#include <array>
+#include <cstdlib>
+
+namespace testsupport {
+
+platform::TargetAllocator MemoryPicture::allocator() {
+    return [this](int width, int height) {
+        ++allocations_;
+        width_ = width;
+        height_ = height;
+        stride_ = platform::bgrStride(width);
+        bits_.assign(stride_ * static_cast<std::size_t>(height), 0);
+        return platform::DecodeTarget{bits_.data(), width, height, stride_};
+    };
+}
+
+QRgb MemoryPicture::pixel(int x, int y) const {
+    const std::uint8_t* p = bits_.data() + static_cast<std::size_t>(height_ - 1 - y) * stride_ +
+                            static_cast<std::size_t>(x) * 3;
+    return qRgb(p[2], p[1], p[0]);
+}
+
+bool MemoryPicture::paddingUntouched() const {
+    for (int y = 0; y < height_; ++y)
+        for (std::size_t b = static_cast<std::size_t>(width_) * 3; b < stride_; ++b)
+            if (bits_[static_cast<std::size_t>(y) * stride_ + b] != 0)
+                return false;
+    return true;
+}
+
+QRgb sampleColour(int index) {
+    static constexpr std::array<QRgb, 8> colours = {
+        0xFF000000, 0xFFFF0000, 0xFF00FF00, 0xFF0000FF,
+        0xFFFFFF00, 0xFFFF00FF, 0xFF00FFFF, 0xFFFFFFFF,
+    };
+    return colours.at(static_cast<std::size_t>(index));
+}
+
+int sampleIndex(int x, int y) {
+    static constexpr int pattern[SampleHeight][SampleWidth] = {
+        {1, 0, 0, 2, 3, 5, 7}, {4, 6, 1, 7, 2, 0, 5}, {3, 3, 6, 5, 1, 4, 0},
+        {7, 2, 5, 0, 6, 1, 4}, {6, 7, 4, 1, 0, 2, 3},
+    };
+    return pattern[y][x];
+}
+
+QImage samplePicture(int colours) {
+    QImage image(SampleWidth, SampleHeight, QImage::Format_RGB32);
+    for (int y = 0; y < SampleHeight; ++y)
+        for (int x = 0; x < SampleWidth; ++x)
+            image.setPixel(x, y, sampleColour(sampleIndex(x, y) % colours));
+    return image;
+}
+
+QImage quarteredPicture(int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const bool right = x >= width / 2;
+            const bool bottom = y >= height / 2;
+            image.setPixel(x, y,
+                           bottom ? (right ? 0xFFFFFFFF : 0xFF0000FF)
+                                  : (right ? 0xFF00FF00 : 0xFFFF0000));
+        }
+    return image;
+}
+
+bool near(QRgb a, QRgb b, int tolerance) {
+    return std::abs(qRed(a) - qRed(b)) <= tolerance &&
+           std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
+           std::abs(qBlue(a) - qBlue(b)) <= tolerance;
+}
+
+bool hasQuarters(const MemoryPicture& picture, int tolerance) {
+    const int right = picture.width() - 3;
+    const int bottom = picture.height() - 3;
+    return near(picture.pixel(2, 2), 0xFFFF0000, tolerance) &&
+           near(picture.pixel(right, 2), 0xFF00FF00, tolerance) &&
+           near(picture.pixel(2, bottom), 0xFF0000FF, tolerance) &&
+           near(picture.pixel(right, bottom), 0xFFFFFFFF, tolerance);
+}
+
+QByteArray encoded(const QImage& image, const char* format, int quality) {
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    if (quality >= 0)
+        writer.setQuality(quality);
+    if (!writer.write(image))
+        qFatal("cannot write a %s picture: %s", format, qPrintable(writer.errorString()));
+    return data;
+}
+
+namespace {
+
+void putU16(QByteArray& out, int v) {
+    out += static_cast<char>(v & 0xFF);
+    out += static_cast<char>(v >> 8 & 0xFF);
+}
+
+// LZW data that never lets the code width grow: a clear code before every few literal codes.
+QByteArray lzwLiterals(const std::vector<int>& indices) {
+    constexpr int MinCodeSize = 3, Clear = 8, End = 9, Width = 4;
+    QByteArray packed;
+    std::uint32_t bits = 0;
+    int used = 0;
+    const auto put = [&](int code) {
+        bits |= static_cast<std::uint32_t>(code) << used;
+        used += Width;
+        while (used >= 8) {
+            packed += static_cast<char>(bits & 0xFF);
+            bits >>= 8;
+            used -= 8;
+        }
+    };
+    for (std::size_t i = 0; i < indices.size(); ++i) {
+        if (i % 4 == 0)
+            put(Clear);
+        put(indices[i]);
+    }
+    put(End);
+    if (used > 0)
+        packed += static_cast<char>(bits & 0xFF);
+    QByteArray out(1, static_cast<char>(MinCodeSize));
+    for (qsizetype at = 0; at < packed.size(); at += 255) {
+        const QByteArray block = packed.mid(at, 255);
+        out += static_cast<char>(block.size());
+        out += block;
+    }
+    out += '\0';
+    return out;
+}
+
+} // namespace
+
+QByteArray gifFile(int width, int height, const std::vector<std::vector<int>>& frames,
+                   int transparent) {
+    QByteArray out("GIF89a");
+    putU16(out, width);
+    putU16(out, height);
+    out += static_cast<char>(0xF2); // a global table of 8 colours
+    out += '\0';
+    out += '\0';
+    for (int i = 0; i < 8; ++i) {
+        out += static_cast<char>(qRed(sampleColour(i)));
+        out += static_cast<char>(qGreen(sampleColour(i)));
+        out += static_cast<char>(qBlue(sampleColour(i)));
+    }
+    for (const auto& frame : frames) {
+        out += QByteArray("\x21\xF9\x04", 3);
+        out += static_cast<char>(transparent >= 0 ? 0x05 : 0x04); // keep the frame; transparency
+        putU16(out, 10);
+        out += static_cast<char>(transparent >= 0 ? transparent : 0);
+        out += '\0';
+        out += '\x2C';
+        putU16(out, 0);
+        putU16(out, 0);
+        putU16(out, width);
+        putU16(out, height);
+        out += '\0';
+        out += lzwLiterals(frame);
+    }
+    out += '\x3B';
+    return out;
+}
+
+QByteArray tgaFile(const QImage& image) {
+    QByteArray out(2, '\0');
+    out += '\x02'; // uncompressed true colour
+    out += QByteArray(9, '\0');
+    putU16(out, image.width());
+    putU16(out, image.height());
+    out += '\x18'; // 24 bits
+    out += '\0';   // rows bottom-up (Qt's reader takes no other order)
+    for (int y = image.height() - 1; y >= 0; --y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb c = image.pixel(x, y);
+            out += static_cast<char>(qBlue(c));
+            out += static_cast<char>(qGreen(c));
+            out += static_cast<char>(qRed(c));
+        }
+    out += QByteArray(8, '\0') + QByteArray("TRUEVISION-XFILE.", 18); // the version 2 footer
+    return out;
+}
+
+QByteArray withExifOrientation(const QByteArray& jpeg, int orientation, bool bigEndian) {
+    const auto u16 = [&](int v) {
+        const char hi = static_cast<char>(v >> 8 & 0xFF), lo = static_cast<char>(v & 0xFF);
+        return bigEndian ? QByteArray{} + hi + lo : QByteArray{} + lo + hi;
+    };
+    const auto u32 = [&](int v) {
+        return bigEndian ? u16(v >> 16 & 0xFFFF) + u16(v & 0xFFFF)
+                         : u16(v & 0xFFFF) + u16(v >> 16 & 0xFFFF);
+    };
+    QByteArray tiff = bigEndian ? QByteArray("MM") : QByteArray("II");
+    tiff += u16(42) + u32(8); // header, first directory at 8
+    tiff += u16(1);           // one entry
+    tiff += u16(0x0112) + u16(3) + u32(1) + u16(orientation) + u16(0);
+    tiff += u32(0); // no next directory
+    const QByteArray payload = QByteArray("Exif", 4) + QByteArray(2, '\0') + tiff;
+    const int length = static_cast<int>(payload.size()) + 2;
+    QByteArray segment("\xFF\xE1", 2);
+    segment += static_cast<char>(length >> 8);
+    segment += static_cast<char>(length & 0xFF);
+    segment += payload;
+    return jpeg.left(2) + segment + jpeg.mid(2);
+}
+
+QImage shownWithOrientation(const QImage& stored, int orientation) {
+    const QImage turned = stored.transformed(QTransform().rotate(90));
+    switch (orientation) {
+    case 2:
+        return stored.mirrored(true, false);
+    case 3:
+        return stored.mirrored(true, true);
+    case 4:
+        return stored.mirrored(false, true);
+    case 5:
+        return turned.mirrored(true, false);
+    case 6:
+        return turned;
+    case 7:
+        return turned.mirrored(false, true);
+    case 8:
+        return stored.transformed(QTransform().rotate(270));
+    default:
+        return stored;
+    }
+}
+
+QImage storedForOrientation(const QImage& upright, int orientation) {
+    // Every orientation undoes itself except the two quarter turns, which undo each other.
+    const int inverse = orientation == 6 ? 8 : orientation == 8 ? 6 : orientation;
+    return shownWithOrientation(upright, inverse);
+}
+
+} // namespace testsupport

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "platform/decodetarget.h"
+
+#include <QByteArray>
+#include <QColor>
+#include <QImage>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace testsupport {
+
+// A decoder's target in plain memory (bottom-up, padded rows, zeroed like a fresh bitmap), so that
+// decoders can be tested without the drawing layer.
+class MemoryPicture {
+public:
+    platform::TargetAllocator allocator();
+    int allocations() const { return allocations_; }
+    int width() const { return width_; }
+    int height() const { return height_; }
+    // The pixel at (x, y) counted from the top-left corner.
+    QRgb pixel(int x, int y) const;
+    // Whether every row's padding bytes are still zero.
+    bool paddingUntouched() const;
+
+private:
+    std::vector<std::uint8_t> bits_;
+    int width_ = 0;
+    int height_ = 0;
+    std::size_t stride_ = 0;
+    int allocations_ = 0;
+};
+
+inline std::span<const std::uint8_t> bytesOf(const QByteArray& data) {
+    return {reinterpret_cast<const std::uint8_t*>(data.constData()),
+            static_cast<std::size_t>(data.size())};
+}
+
+// Eight colours that every bit depth holds exactly: black, red, green, blue, yellow, magenta,
+// cyan, white.
+QRgb sampleColour(int index);
+// A 7 x 5 pattern of colour indices that no mirroring or turning maps onto itself (also when only
+// the lowest one or two bits of each index are kept).
+constexpr int SampleWidth = 7;
+constexpr int SampleHeight = 5;
+int sampleIndex(int x, int y);
+// The pattern in `colours` colours (2, 4 or 8): index sampleIndex(x, y) % colours.
+QImage samplePicture(int colours = 8);
+
+// A picture of four coloured quarters: red top-left, green top-right, blue bottom-left, white
+// bottom-right — large blocks that survive lossy coding.
+QImage quarteredPicture(int width, int height);
+// Checks the four quarters of a decoded picture, a few pixels inside each corner.
+bool hasQuarters(const MemoryPicture& picture, int tolerance);
+bool near(QRgb a, QRgb b, int tolerance);
+
+// A picture file's bytes as Qt writes them.
+QByteArray encoded(const QImage& image, const char* format, int quality = -1);
+
+// Qt reads GIF and TGA but writes neither: these write the sample-sized pictures by hand.
+// A GIF of one or more frames (colour indices into the eight sample colours, row by row), the
+// given index transparent (-1: none).
+QByteArray gifFile(int width, int height, const std::vector<std::vector<int>>& frames,
+                   int transparent = -1);
+// An uncompressed 24-bit TGA of the picture.
+QByteArray tgaFile(const QImage& image);
+
+// A JPEG stream with an EXIF block carrying this orientation, placed right after its start marker.
+QByteArray withExifOrientation(const QByteArray& jpeg, int orientation, bool bigEndian = false);
+
+// What a viewer shows for a stored picture with this EXIF orientation, and the stored picture
+// that shows as `upright` (built from Qt's own mirroring and turning).
+QImage shownWithOrientation(const QImage& stored, int orientation);
+QImage storedForOrientation(const QImage& upright, int orientation);
+
+} // namespace testsupport
