@@ -35,15 +35,23 @@ Fortschritt::Fortschritt(platform::Forms& forms) : forms_(forms) {
 }
 
 void Fortschritt::Form_Load() {
-    forms_.get<frmMain>().setEnabled(false);
+    frmMain& main = forms_.get<frmMain>();
+    // Disabling the window takes the focus from its controls; the user expects it back after.
+    focusBefore_ = main.focusWidget();
+    main.setEnabled(false);
 }
 
 void Fortschritt::Form_Unload() {
     prgBFortschritt->setValue(prgBFortschritt->Min());
     // The main window may be on its way out (the program's close step unloads this window too):
     // it is enabled when it is still there, never loaded anew for that.
-    if (auto* main = forms_.find<frmMain>())
-        main->setEnabled(true);
+    auto* const main = forms_.find<frmMain>();
+    if (!main)
+        return;
+    main->setEnabled(true);
+    main->activateWindow();
+    if (focusBefore_ && focusBefore_->window() == main)
+        focusBefore_->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 void Fortschritt::Abbrechen_Click() {

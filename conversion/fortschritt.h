@@ -2,6 +2,7 @@
 
 #include "platform/forms.h"
 
+#include <QPointer>
 #include <QWidget>
 
 class QCloseEvent;
@@ -20,9 +21,10 @@ public:
     explicit Fortschritt(platform::Forms& forms);
 
     QWidget& widget() override { return *this; }
-    // Disables frmMain.
+    // Disables frmMain, remembering which of its controls had the focus.
     void Form_Load() override;
-    // Resets the bar and enables frmMain again, whatever closed the window.
+    // Resets the bar and enables frmMain again, whatever closed the window; the control that had
+    // the focus before the run gets it back.
     void Form_Unload() override;
 
     // Controls, in tab order.
@@ -40,4 +42,5 @@ protected:
 
 private:
     platform::Forms& forms_;
+    QPointer<QWidget> focusBefore_;
 };

@@ -105,6 +105,20 @@ TEST_F(FortschrittTest, UnloadingForAnyReasonResetsTheBarAndEnablesTheMainWindow
     EXPECT_EQ(again.lblFortschritt->text(), "");
 }
 
+TEST_F(FortschrittTest, TheMainWindowGetsItsFocusBackWhenTheWindowGoes) {
+    frmMain& m = main();
+    m.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&m));
+    m.cmd_Save->setFocus();
+    ASSERT_TRUE(m.cmd_Save->hasFocus());
+    Fortschritt& w = open();
+    w.activateWindow();
+    EXPECT_FALSE(m.cmd_Save->hasFocus());
+    forms().unload<Fortschritt>();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&m));
+    EXPECT_TRUE(m.cmd_Save->hasFocus()) << "a second Enter or Space converts again";
+}
+
 TEST_F(FortschrittTest, TheCloseBoxCancelsAsAbbrechenDoes) {
     frmMain& m = main();
     Fortschritt& w = open();
