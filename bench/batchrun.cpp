@@ -1,6 +1,7 @@
 // The conversion run on a folder of 12-megapixel photos, against the floor of the same work.
 //
 //   bench_batchrun [folder] [rounds]
+//   bench_batchrun --peak run|pipeline|floor count folder   (one measurement of peak memory)
 //
 // The folder (default: kalmora-bench-batchrun in the temporary folder) keeps the generated
 // sources between calls. Three ways of converting the same files are measured in turns, after a
@@ -10,9 +11,10 @@
 //   floor     read the file, decode it with libjpeg-turbo into a reused 24-bit buffer, encode it
 //             with the same settings (quality 20, 4:2:0, optimised Huffman tables) into a reused
 //             output buffer, write it.
-// Each is measured over 4 and over 8 files: the peak memory (VmHWM, reset before each
-// measurement) must not grow with the number of files. Wall time and processor time are both
-// reported, as medians; the spread of the run/floor ratio over the turns shows the noise.
+// Each is measured over 4 and over 8 files. Wall time and processor time are both reported, as
+// medians; the spread of the run/floor ratio over the turns shows the noise. The peak memory of
+// each way (VmHWM) is measured in a fresh process of its own, so that nothing another way left
+// behind counts: it must not grow with the number of files.
 #include "conversion/module.h"
 #include "image/cdibsection.h"
 #include "mainwindow/frmmain.h"
@@ -27,6 +29,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -40,6 +43,7 @@
 #include <random>
 #include <string>
 #include <turbojpeg.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -154,11 +158,6 @@ double seconds(clockid_t clock) {
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-void resetPeakMemory() {
-    std::ofstream clear("/proc/self/clear_refs");
-    clear << "5";
-}
-
 long peakMemoryKb() {
     std::ifstream status("/proc/self/status");
     std::string line;
@@ -179,7 +178,6 @@ qint64 outputBytes(const QString& folder, const QString& prefix) {
 struct Sample {
     double wall = 0;
     double cpu = 0;
-    long peakKb = 0;
 };
 
 struct Variant {
@@ -191,12 +189,10 @@ struct Variant {
 };
 
 Sample measure(Variant& variant, const QString& folder, int count) {
-    resetPeakMemory();
     const double wall = seconds(CLOCK_MONOTONIC);
     const double cpu = seconds(CLOCK_PROCESS_CPUTIME_ID);
     variant.convert(folder, count);
-    return {seconds(CLOCK_MONOTONIC) - wall, seconds(CLOCK_PROCESS_CPUTIME_ID) - cpu,
-            peakMemoryKb()};
+    return {seconds(CLOCK_MONOTONIC) - wall, seconds(CLOCK_PROCESS_CPUTIME_ID) - cpu};
 }
 
 double median(std::vector<double> values) {
@@ -278,70 +274,119 @@ private:
     std::vector<std::uint8_t> output_;
 };
 
+// The three ways, on the windows and buffers of one process.
+class Ways {
+public:
+    explicit Ways(const QString& programFolder) : forms_(programFolder) {
+        platform::setMessageBoxHandler([this](const platform::MessageBoxRequest& request) {
+            std::printf("message: %s\n", qPrintable(request.prompt));
+            ++messages_;
+            return static_cast<int>(platform::vbOK);
+        });
+        forms_.setLastWindowUnloaded({});
+        main_ = &forms_.show<frmMain>();
+        // Only the sources: the outputs of the three ways stay out of the list.
+        main_->Dateiliste->setPattern(QStringLiteral("src*.jpg"));
+        variants_ = {
+            {"run",
+             "Foto",
+             [this](const QString& folder, int) {
+                 main_->Dateiliste->setPath(folder);
+                 platform::setText(*main_->Pfad, folder);
+                 main_->cmd_Save->click();
+             },
+             {},
+             {}},
+            {"pipeline",
+             "pipe",
+             [this](const QString& folder, int count) {
+                 for (int i = 0; i < count; ++i) {
+                     const platform::PictureDisp picture = platform::LoadPicture(source(folder, i));
+                     buffer_.CreateFromPicture(picture);
+                     WriteJpegFile(
+                         buffer_, folder + QStringLiteral("/pipe%1.jpg").arg(i, 3, 10, QChar(u'0')),
+                         kQuality);
+                 }
+                 buffer_.ClearUp();
+             },
+             {},
+             {}},
+            {"floor",
+             "floor",
+             [this](const QString& folder, int count) {
+                 for (int i = 0; i < count; ++i)
+                     floor_.convert(source(folder, i),
+                                    folder +
+                                        QStringLiteral("/floor%1.jpg").arg(i, 3, 10, QChar(u'0')));
+             },
+             {},
+             {}},
+        };
+    }
+    ~Ways() { platform::setMessageBoxHandler({}); }
+
+    std::vector<Variant>& variants() { return variants_; }
+    int messages() const { return messages_; }
+
+private:
+    platform::Forms forms_;
+    frmMain* main_ = nullptr;
+    Floor floor_;
+    cDIBSection buffer_;
+    std::vector<Variant> variants_;
+    int messages_ = 0;
+};
+
+// In a fresh process: the peak memory of one way over `count` files, and what the process held
+// before it began.
+int measurePeak(const QString& programFolder, const QString& name, const QString& folder,
+                int count) {
+    Ways ways(programFolder);
+    for (Variant& variant : ways.variants()) {
+        if (name != QLatin1String(variant.name))
+            continue;
+        const long before = peakMemoryKb();
+        variant.convert(folder, count);
+        std::printf("%ld %ld\n", before, peakMemoryKb());
+        return ways.messages() == 0 ? 0 : 1;
+    }
+    return 2;
+}
+
+// Runs measurePeak in a child; {before, peak} in KiB, or {-1, -1}.
+std::pair<long, long> peakInChild(const char* variant, int count, const QString& folder) {
+    QProcess child;
+    child.start(
+        QCoreApplication::applicationFilePath(),
+        {QStringLiteral("--peak"), QString::fromLatin1(variant), QString::number(count), folder});
+    if (!child.waitForFinished(600'000) || child.exitCode() != 0)
+        return {-1, -1};
+    const QList<QByteArray> numbers = child.readAllStandardOutput().trimmed().split(' ');
+    if (numbers.size() != 2)
+        return {-1, -1};
+    return {numbers[0].toLong(), numbers[1].toLong()};
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    QTemporaryDir programFolder;
+    if (argc == 5 && QByteArray(argv[1]) == "--peak")
+        return measurePeak(programFolder.path(), QString::fromLatin1(argv[2]),
+                           QString::fromLocal8Bit(argv[4]), std::atoi(argv[3]));
+
     const QString root = argc > 1 ? QString::fromLocal8Bit(argv[1])
                                   : QDir::tempPath() + QStringLiteral("/kalmora-bench-batchrun");
     const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
-
     QString folders[2];
     for (int c = 0; c < 2; ++c)
         folders[c] = prepareFolder(root, kCounts[c]);
 
-    int messages = 0;
-    platform::setMessageBoxHandler([&](const platform::MessageBoxRequest& request) {
-        std::printf("message: %s\n", qPrintable(request.prompt));
-        ++messages;
-        return static_cast<int>(platform::vbOK);
-    });
-    QTemporaryDir programFolder;
-    platform::Forms forms(programFolder.path());
-    forms.setLastWindowUnloaded({});
-    frmMain& main = forms.show<frmMain>();
-    // Only the sources: the outputs of the three ways stay out of the list.
-    main.Dateiliste->setPattern(QStringLiteral("src*.jpg"));
-
-    Floor floor;
-    cDIBSection pipelineBuffer;
-    std::vector<Variant> variants{
-        {"run",
-         "Foto",
-         [&](const QString& folder, int) {
-             main.Dateiliste->setPath(folder);
-             platform::setText(*main.Pfad, folder);
-             main.cmd_Save->click();
-         },
-         {},
-         {}},
-        {"pipeline",
-         "pipe",
-         [&](const QString& folder, int count) {
-             for (int i = 0; i < count; ++i) {
-                 const platform::PictureDisp picture = platform::LoadPicture(source(folder, i));
-                 pipelineBuffer.CreateFromPicture(picture);
-                 WriteJpegFile(pipelineBuffer,
-                               folder + QStringLiteral("/pipe%1.jpg").arg(i, 3, 10, QChar(u'0')),
-                               kQuality);
-             }
-             pipelineBuffer.ClearUp();
-         },
-         {},
-         {}},
-        {"floor",
-         "floor",
-         [&](const QString& folder, int count) {
-             for (int i = 0; i < count; ++i)
-                 floor.convert(source(folder, i),
-                               folder + QStringLiteral("/floor%1.jpg").arg(i, 3, 10, QChar(u'0')));
-         },
-         {},
-         {}},
-    };
-
+    Ways ways(programFolder.path());
+    std::vector<Variant>& variants = ways.variants();
     std::printf("%d rounds after a warm-up round, files of %d x %d, quality %d\n", rounds, kWidth,
                 kHeight, kQuality);
     for (int round = -1; round < rounds; ++round) {
@@ -355,26 +400,26 @@ int main(int argc, char** argv) {
         std::printf("round %d done\n", round + 1);
         std::fflush(stdout);
     }
-    if (messages != 0)
-        std::printf("%d message boxes: the run did not convert every file\n", messages);
+    if (ways.messages() != 0)
+        std::printf("%d message boxes: the run did not convert every file\n", ways.messages());
 
     for (int c = 0; c < 2; ++c) {
         const int count = kCounts[c];
         std::printf("\n%d files:\n", count);
-        std::printf("  %-9s %10s %10s %10s %10s %12s %14s\n", "", "wall ms", "cpu ms", "wall/file",
-                    "cpu/file", "VmHWM MiB", "output bytes");
+        std::printf("  %-9s %10s %10s %10s %10s %14s %14s\n", "", "wall ms", "cpu ms", "wall/file",
+                    "cpu/file", "peak MiB (+)", "output bytes");
         for (Variant& variant : variants) {
             std::vector<double> wall, cpu;
-            long peak = 0;
             for (const Sample& s : variant.samples[c]) {
                 wall.push_back(s.wall * 1000);
                 cpu.push_back(s.cpu * 1000);
-                peak = std::max(peak, s.peakKb);
             }
             variant.bytes[c] = outputBytes(folders[c], QString::fromLatin1(variant.prefix));
-            std::printf("  %-9s %10.1f %10.1f %10.1f %10.1f %12.1f %14lld\n", variant.name,
+            const auto [before, peak] = peakInChild(variant.name, count, folders[c]);
+            std::printf("  %-9s %10.1f %10.1f %10.1f %10.1f %6.1f (+%5.1f) %14lld\n", variant.name,
                         median(wall), median(cpu), median(wall) / count, median(cpu) / count,
-                        static_cast<double>(peak) / 1024, static_cast<long long>(variant.bytes[c]));
+                        static_cast<double>(peak) / 1024, static_cast<double>(peak - before) / 1024,
+                        static_cast<long long>(variant.bytes[c]));
         }
         // Ratios turn by turn, so that the spread shows the machine's noise.
         for (int v = 0; v < 2; ++v) {
@@ -391,5 +436,7 @@ int main(int argc, char** argv) {
                         *cpuMin, *cpuMax, v == 0 ? "   target <= 1.15" : "");
         }
     }
+    std::printf("\npeak MiB: VmHWM of a fresh process that ran that way once; (+): above what it "
+                "held before\n");
     return 0;
 }

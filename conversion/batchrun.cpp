@@ -18,6 +18,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QRadioButton>
 #include <QScopeGuard>
 #include <QStringList>
@@ -49,14 +50,16 @@ void advance(platform::Forms& forms) {
 
 class Run {
 public:
-    explicit Run(platform::Forms& forms) : forms_(forms), main_(forms.get<frmMain>()) {}
+    explicit Run(platform::Forms& forms) : forms_(forms), main_(&forms.get<frmMain>()) {}
     void operator()();
 
 private:
     void convert(std::int32_t index, std::int32_t quality);
 
     platform::Forms& forms_;
-    frmMain& main_;
+    // The main window can go while the run pumps messages: a cancel enables it again at once, and
+    // a close request handled in the same pump unloads it. The run then only ends.
+    QPointer<frmMain> main_;
     ResumeNext err_;
     QStringList names_;
     std::optional<SourceGuard> guard_;
@@ -65,7 +68,7 @@ private:
 
 void Run::operator()() {
     std::int32_t count = 0;
-    err_.step([&] { count = main_.Dateiliste->ListCount(); });
+    err_.step([&] { count = main_->Dateiliste->ListCount(); });
     if (count == 0) {
         err_.step([] {
             platform::MsgBox(
@@ -80,14 +83,14 @@ void Run::operator()() {
     err_.step([&] {
         names_.reserve(count);
         for (std::int32_t index = 0; index < count; ++index)
-            names_.append(main_.Dateiliste->List(index));
+            names_.append(main_->Dateiliste->List(index));
     });
     // Taken before anything is written, so that an output can tell whether it would replace a
     // source of this run.
     err_.step([&] {
         QStringList sources;
         sources.reserve(names_.size());
-        const QString folder = main_.Pfad->text();
+        const QString folder = main_->Pfad->text();
         for (const QString& name : std::as_const(names_))
             sources.append(folder + u'/' + name);
         guard_.emplace(sources);
@@ -101,23 +104,26 @@ void Run::operator()() {
     const auto end = qScopeGuard([&] {
         ResumeNext finish;
         finish.step([&] { forms_.unload<Fortschritt>(); });
-        main_.Abbr = false;
+        if (main_)
+            main_->Abbr = false;
         buffer_.reset();
         guard_.reset();
     });
 
     err_.step([&] { forms_.show<Fortschritt>(); });
     err_.step([] { platform::DoEvents(); });
+    if (!main_)
+        return;
 
     std::int32_t quality = 0;
     err_.step([&] {
         if (Fortschritt* window = progressWindow(forms_))
             window->prgBFortschritt->setMax(static_cast<float>(count));
     });
-    err_.step([&] { quality = main_.Qualitaet->value(); });
+    err_.step([&] { quality = main_->Qualitaet->value(); });
 
     for (std::int32_t index = 0; index < count; ++index) {
-        if (main_.Abbr)
+        if (!main_ || main_->Abbr)
             break;
         convert(index, quality);
         err_.step([&] { advance(forms_); });
@@ -129,10 +135,10 @@ void Run::convert(std::int32_t index, std::int32_t quality) {
     err_.clear();
     // The previous picture goes first: it is never taken for this file's, and its memory serves
     // the next one.
-    main_.Quelle->setPicture({});
+    main_->Quelle->setPicture({});
     err_.step([&] {
-        const QString path = main_.Pfad->text() + u'/' + names_.value(index);
-        main_.Quelle->setPicture(platform::LoadPicture(path));
+        const QString path = main_->Pfad->text() + u'/' + names_.value(index);
+        main_->Quelle->setPicture(platform::LoadPicture(path));
     });
     switch (err_.number()) {
     case 0:
@@ -151,15 +157,15 @@ void Run::convert(std::int32_t index, std::int32_t quality) {
         buffer_.emplace();
     // An empty buffer (the picture could not be drawn into one) is never handed to the writer.
     const bool built =
-        err_.step([&] { buffer_->CreateFromPicture(main_.Quelle->Picture()); }) && buffer_->hDib();
+        err_.step([&] { buffer_->CreateFromPicture(main_->Quelle->Picture()); }) && buffer_->hDib();
     if (!built)
         return;
 
     QString target;
     if (!err_.step([&] {
             target =
-                OutputPath(main_.Pfad->text(), main_.Dateiname->text(), index,
-                           OutputExtension(main_.ExtKl->isChecked(), main_.ExtGr->isChecked()));
+                OutputPath(main_->Pfad->text(), main_->Dateiname->text(), index,
+                           OutputExtension(main_->ExtKl->isChecked(), main_->ExtGr->isChecked()));
         }))
         return;
     bool written = false;

@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -30,6 +31,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 
 namespace {
 
@@ -45,6 +47,17 @@ constexpr Rgb kMagenta{255, 0, 255};
 constexpr Rgb kWhite{255, 255, 255};
 constexpr Rgb kBlack{0, 0, 0};
 constexpr Rgb kPalette[] = {kRed, kGreen, kBlue, kYellow, kCyan, kMagenta, kWhite, kBlack};
+
+// The process's address space in use now (VmSize).
+std::int64_t addressSpaceBytes() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmSize:"))
+            return line.mid(7).trimmed().split(' ').value(0).toLongLong() * 1024;
+    return 0;
+}
 
 QImage solid(const Rgb& colour, int width = 16, int height = 16) {
     QImage image(width, height, QImage::Format_RGB888);
@@ -324,6 +337,25 @@ TEST_F(BatchRunCancel, AbbrechenDuringTheLastFileEndsAsAFullRun) {
     expectIdle(w);
 }
 
+TEST_F(BatchRunCancel, ACloseRequestRightAfterAbbrechenEndsTheRunAndTheProgram) {
+    frmMain& w = tenFiles();
+    const QPointer<frmMain> main(&w);
+    atPump([&](int number) {
+        if (number != 2)
+            return;
+        QTest::mouseClick(forms().find<Fortschritt>()->Abbrechen, Qt::LeftButton);
+        // The cancel has enabled the main window: this close request, delivered by the same pump,
+        // is granted and unloads it while the run has not returned yet.
+        QCoreApplication::postEvent(&w, new QCloseEvent);
+    });
+    click(w);
+    EXPECT_EQ(outputs(), numbered(2));
+    EXPECT_EQ(ended(), 1);
+    EXPECT_FALSE(forms().isLoaded<frmMain>());
+    EXPECT_FALSE(forms().isLoaded<Fortschritt>());
+    EXPECT_EQ(readIni()["Other/Filename"], "Foto"); // the close step ran
+}
+
 TEST_F(BatchRunCancel, TheCloseBoxOfTheProgressWindowCancels) {
     frmMain& w = tenFiles();
     atPump([&](int number) {
@@ -420,6 +452,43 @@ TEST_F(BatchRunTest, ASourceThatCannotBeReadLeavesAGapNotThePreviousPicture) {
     EXPECT_FALSE(w.Quelle->Picture() == nullptr); // the last file's picture
     expectColour("Foto002.jpg", kBlue);
     expectIdle(w);
+}
+
+TEST_F(BatchRunTest, APictureTooLargeForTheBufferLeavesAGapAndReachesNoWriter) {
+    // Room for the loaded picture but not for a buffer of its size as well: a limit on the
+    // address space, set in a child process of its own.
+    testsupport::onTmpfs(QStringLiteral("size=8m"), [this](const QString& folder) {
+        ASSERT_TRUE(solid(kRed).save(folder + QStringLiteral("/a.bmp"), "BMP"));
+        ASSERT_TRUE(solid(kGreen, 6000, 6000).save(folder + QStringLiteral("/big.jpg"), "JPG"));
+        ASSERT_TRUE(solid(kBlue).save(folder + QStringLiteral("/c.bmp"), "BMP"));
+        frmMain& w = forms().show<frmMain>();
+        w.Dateiliste->setPath(folder);
+        platform::setText(*w.Pfad, folder);
+        // Set between the first file and the large one, when what the run itself needs is taken.
+        bool bigLoaded = false;
+        atPump([&](int number) {
+            if (number == 1) {
+                const std::int64_t picture = 6000LL * 6000 * 3;
+                rlimit limit{};
+                ASSERT_EQ(getrlimit(RLIMIT_AS, &limit), 0);
+                limit.rlim_cur = static_cast<rlim_t>(addressSpaceBytes() + picture * 19 / 10);
+                ASSERT_EQ(setrlimit(RLIMIT_AS, &limit), 0);
+            }
+            if (number == 2)
+                bigLoaded = w.Quelle->Picture() != nullptr;
+        });
+        click(w);
+
+        EXPECT_TRUE(bigLoaded); // so it was the buffer that could not be had
+        EXPECT_EQ(boxes.count(), 0);
+        const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+        EXPECT_EQ(names, QStringList({"Foto000.jpg", "Foto002.jpg", "a.bmp", "big.jpg", "c.bmp"}));
+        const auto last = testsupport::decodeJpegFile(folder + QStringLiteral("/Foto002.jpg"));
+        ASSERT_TRUE(last);
+        EXPECT_TRUE(testsupport::near(last->pixel(8, 8), kBlue, 40));
+        EXPECT_EQ(labels.last(), "3 von 3 Dateien.");
+        expectIdle(w);
+    });
 }
 
 TEST_F(BatchRunTest, ARunOverTheOutputsOfAnEarlierOneConvertsEverySourceFromItsOwnContent) {

@@ -6,10 +6,12 @@
 #include "support/cornerpicture.h"
 #include "support/decodedjpeg.h"
 #include "support/messageboxes.h"
+#include "support/picturesamples.h"
 #include "support/programfolder.h"
 #include "support/qtprinters.h"
 
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
@@ -31,6 +33,21 @@ QImage quarters(int width, int height, QImage::Format format) {
         }
     }
     return image.convertToFormat(format);
+}
+
+// The quarters as a GIF: indices into the eight sample colours (red 1, green 2, blue 3, white 7).
+QByteArray quartersGif(int width, int height) {
+    std::vector<int> indices;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const testsupport::Rgb c = colourAt(x, y, width, height);
+            indices.push_back(c == testsupport::Rgb{255, 255, 255} ? 7
+                              : c[0] == 255                        ? 1
+                              : c[1] == 255                        ? 2
+                                                                   : 3);
+        }
+    }
+    return testsupport::gifFile(width, height, {indices});
 }
 
 struct Source {
@@ -55,6 +72,12 @@ TEST_F(BatchConversion, EveryPictureBecomesAnUprightJpegOfItsSizeAndColours) {
         {"d.jpg", "JPG", 64, 48, QImage::Format_RGB888},
         {"e.bmp", "BMP", 120, 90, QImage::Format_RGB32},
     };
+    constexpr int kGifWidth = 30, kGifHeight = 22;
+    {
+        QFile gif(pictures.filePath(QStringLiteral("f.gif")));
+        ASSERT_TRUE(gif.open(QIODevice::WriteOnly));
+        gif.write(quartersGif(kGifWidth, kGifHeight));
+    }
     for (const Source& source : sources) {
         const QImage image = quarters(source.width, source.height, source.pixels);
         ASSERT_TRUE(
@@ -76,8 +99,12 @@ TEST_F(BatchConversion, EveryPictureBecomesAnUprightJpegOfItsSizeAndColours) {
         const auto differs = testsupport::cornersDiffer(*decoded, source.width, source.height);
         EXPECT_FALSE(differs) << source.name << ": " << differs.value_or(QString()).toStdString();
     }
+    const auto gif = testsupport::decodeJpegFile(pictures.filePath(QStringLiteral("Foto005.jpg")));
+    ASSERT_TRUE(gif) << "f.gif gave no JPEG";
+    const auto differs = testsupport::cornersDiffer(*gif, kGifWidth, kGifHeight);
+    EXPECT_FALSE(differs) << "f.gif: " << differs.value_or(QString()).toStdString();
     EXPECT_EQ(QDir(pictures.path()).entryList(QDir::Files | QDir::Hidden).size(),
-              2 * static_cast<int>(std::size(sources)));
+              2 * (static_cast<int>(std::size(sources)) + 1));
 }
 
 } // namespace
