@@ -4,6 +4,8 @@
 
 namespace platform {
 
-QString programFolder() { return QCoreApplication::applicationDirPath(); }
+QString programFolder() {
+    return QCoreApplication::applicationDirPath();
+}
 
 } // namespace platform

@@ -13,7 +13,8 @@ struct Version {
     int minor;
     int revision;
 };
-constexpr Version AppVersion{KALMORA_VERSION_MAJOR, KALMORA_VERSION_MINOR, KALMORA_VERSION_REVISION};
+constexpr Version AppVersion{KALMORA_VERSION_MAJOR, KALMORA_VERSION_MINOR,
+                             KALMORA_VERSION_REVISION};
 
 // The folder that holds the program's executable.
 QString programFolder();

@@ -19,9 +19,12 @@ void setClientSize(QWidget& window, int width, int height) {
 
 int checkBoxValue(const QCheckBox& box) {
     switch (box.checkState()) {
-    case Qt::Checked: return vbChecked;
-    case Qt::PartiallyChecked: return vbGrayed;
-    case Qt::Unchecked: break;
+    case Qt::Checked:
+        return vbChecked;
+    case Qt::PartiallyChecked:
+        return vbGrayed;
+    case Qt::Unchecked:
+        break;
     }
     return vbUnchecked;
 }
@@ -40,7 +43,8 @@ void setCheckBoxValue(QCheckBox& box, int value) {
         box.setTristate(true);
         box.setCheckState(Qt::PartiallyChecked);
         return;
-    default: raise(ErrInvalidPropertyValue);
+    default:
+        raise(ErrInvalidPropertyValue);
     }
 }
 

@@ -9,7 +9,9 @@ class QWidget;
 namespace platform {
 
 // Twips (1440 to the inch) to logical pixels: 15 twips are one pixel at 96 dpi.
-constexpr int twipsToPixels(int twips) { return (twips + 7) / 15; }
+constexpr int twipsToPixels(int twips) {
+    return (twips + 7) / 15;
+}
 
 // Places a control from a left, top, width, height row in twips.
 void place(QWidget& control, int left, int top, int width, int height);

@@ -83,7 +83,9 @@ void Forms::unload(std::type_index type) {
         lastUnloaded_();
 }
 
-void Forms::setModalHandler(ModalHandler handler) { modalHandler() = std::move(handler); }
+void Forms::setModalHandler(ModalHandler handler) {
+    modalHandler() = std::move(handler);
+}
 
 void Forms::runModal(Form& form) {
     QPointer<QWidget> widget(&form.widget());

@@ -4,7 +4,6 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
-
 #include <functional>
 #include <map>
 #include <memory>
@@ -80,7 +79,9 @@ public:
     static void setModalHandler(ModalHandler handler);
 
     // What happens when the last window is unloaded (by default the application quits).
-    void setLastWindowUnloaded(std::function<void()> callback) { lastUnloaded_ = std::move(callback); }
+    void setLastWindowUnloaded(std::function<void()> callback) {
+        lastUnloaded_ = std::move(callback);
+    }
 
     int loadedCount() const { return static_cast<int>(loaded_.size()); }
 

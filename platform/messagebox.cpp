@@ -14,11 +14,16 @@ MessageBoxHandler& handler() {
 
 QMessageBox::Icon iconOf(int style) {
     switch (style & 0x70) {
-    case vbCritical: return QMessageBox::Critical;
-    case vbQuestion: return QMessageBox::Question;
-    case vbExclamation: return QMessageBox::Warning;
-    case vbInformation: return QMessageBox::Information;
-    default: return QMessageBox::NoIcon;
+    case vbCritical:
+        return QMessageBox::Critical;
+    case vbQuestion:
+        return QMessageBox::Question;
+    case vbExclamation:
+        return QMessageBox::Warning;
+    case vbInformation:
+        return QMessageBox::Information;
+    default:
+        return QMessageBox::NoIcon;
     }
 }
 
@@ -36,7 +41,9 @@ int MsgBox(const QString& prompt, int style, const QString& title) {
     return handler() ? handler()(request) : showReal(request);
 }
 
-void setMessageBoxHandler(MessageBoxHandler h) { handler() = std::move(h); }
+void setMessageBoxHandler(MessageBoxHandler h) {
+    handler() = std::move(h);
+}
 
 namespace {
 

@@ -3,7 +3,6 @@
 #include "platform/gdi.h"
 
 #include <QString>
-
 #include <memory>
 
 namespace platform {

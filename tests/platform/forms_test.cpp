@@ -3,9 +3,7 @@
 #include <QApplication>
 #include <QPushButton>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
-
 #include <vector>
 
 namespace {
