@@ -16,6 +16,7 @@
 #include "support/messageboxes.h"
 #include "support/programfolder.h"
 #include "support/pumps.h"
+#include "support/sanitizers.h"
 #include "support/scratchfilesystem.h"
 
 #include <QDir>
@@ -35,14 +36,6 @@
 #include <set>
 #include <sys/resource.h>
 #include <unistd.h>
-
-#if defined(__SANITIZE_ADDRESS__)
-#define KALMORA_ADDRESS_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define KALMORA_ADDRESS_SANITIZER 1
-#endif
-#endif
 
 namespace {
 
@@ -65,7 +58,8 @@ long peakResidentKb() {
 class AddressSpaceCap {
 public:
     explicit AddressSpaceCap(long long extraBytes) {
-#ifndef KALMORA_ADDRESS_SANITIZER
+        if (testsupport::kAddressSanitizer)
+            return;
         QFile statm(QStringLiteral("/proc/self/statm"));
         if (!statm.open(QIODevice::ReadOnly) || getrlimit(RLIMIT_AS, &previous_) != 0)
             return;
@@ -73,9 +67,6 @@ public:
         rlimit cap = previous_;
         cap.rlim_cur = static_cast<rlim_t>(pages * sysconf(_SC_PAGESIZE) + extraBytes);
         active_ = setrlimit(RLIMIT_AS, &cap) == 0;
-#else
-        static_cast<void>(extraBytes);
-#endif
     }
     ~AddressSpaceCap() {
         if (active_)
