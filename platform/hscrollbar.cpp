@@ -1,6 +1,9 @@
 #include "platform/hscrollbar.h"
 
 #include <QKeyEvent>
+#include <QStyleOptionFocusRect>
+#include <QStyleOptionSlider>
+#include <QStylePainter>
 
 namespace platform {
 
@@ -35,6 +38,24 @@ void HScrollBar::keyPressEvent(QKeyEvent* event) {
     }
     triggerAction(action);
     event->accept();
+}
+
+// Qt's styles draw no focus mark on a scroll bar, so a person using the keyboard would not see
+// where the arrow keys go: the thumb gets the style's focus frame.
+void HScrollBar::paintEvent(QPaintEvent* event) {
+    QScrollBar::paintEvent(event);
+    if (!hasFocus())
+        return;
+    QStyleOptionSlider slider;
+    initStyleOption(&slider);
+    QStyleOptionFocusRect focus;
+    focus.initFrom(this);
+    focus.rect =
+        style()
+            ->subControlRect(QStyle::CC_ScrollBar, &slider, QStyle::SC_ScrollBarSlider, this)
+            .adjusted(2, 2, -2, -2);
+    QStylePainter painter(this);
+    painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
 }
 
 } // namespace platform

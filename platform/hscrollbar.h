@@ -3,18 +3,21 @@
 #include <QScrollBar>
 
 class QKeyEvent;
+class QPaintEvent;
 
 namespace platform {
 
 // A horizontal scroll bar whose keys move the thumb as the platform's scroll bars do: Left and Up
 // one small step towards the minimum, Right and Down one towards the maximum, Page Up and Page
 // Down a large step, Home and End to the ends. (Qt's own scroll bar swaps Left and Right.)
+// While it has the focus its thumb carries the focus mark.
 class HScrollBar : public QScrollBar {
 public:
     explicit HScrollBar(QWidget* parent = nullptr);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 };
 
 } // namespace platform
