@@ -4,6 +4,7 @@
 #include "conversion/fortschritt.h"
 #include "dialogs/dateien.h"
 #include "dialogs/frmabout.h"
+#include "dialogs/pfadauswahl.h"
 #include "mainwindow/frmmain.h"
 #include "platform/forms.h"
 #include "platform/hscrollbar.h"
@@ -129,6 +130,10 @@ int main(int argc, char** argv) {
 
     saved &= save(forms.show<Dateien>(), out + QStringLiteral("/dateien.png"));
     forms.unload<Dateien>();
+
+    // Opened on the folder of pictures, its subfolders listed below it.
+    saved &= save(forms.show<Pfadauswahl>(), out + QStringLiteral("/pfadauswahl.png"));
+    forms.unload<Pfadauswahl>();
 
     saved &= save(forms.show<frmAbout>(), out + QStringLiteral("/frmabout.png"));
     forms.unload<frmAbout>();

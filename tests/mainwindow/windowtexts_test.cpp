@@ -4,7 +4,10 @@
 #include "conversion/fortschritt.h"
 #include "dialogs/dateien.h"
 #include "dialogs/frmabout.h"
+#include "dialogs/pfadauswahl.h"
 #include "mainwindow/frmmain.h"
+#include "platform/dirlistbox.h"
+#include "platform/drivelistbox.h"
 #include "platform/hscrollbar.h"
 #include "platform/interfacefont.h"
 #include "platform/progressbar.h"
@@ -16,8 +19,10 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -26,6 +31,7 @@
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
 #include <QStyleOptionFrame>
+#include <QStyleOptionViewItem>
 #include <QTest>
 #include <algorithm>
 #include <functional>
@@ -141,6 +147,28 @@ QString clipped(const QWidget& control) {
         return tooSmall(option.currentText,
                         QSize(metrics.horizontalAdvance(option.currentText), metrics.height()),
                         room);
+    }
+
+    if (const auto* list = qobject_cast<const QListWidget*>(&control)) {
+        // Every entry of a usual length, drawn by the list's own delegate (indentation and icon
+        // included), fits a line of the list; a folder with a long name scrolls sideways.
+        QStyleOptionViewItem option;
+        option.initFrom(list);
+        option.font = list->font();
+        const int icon = list->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, list);
+        option.decorationSize = list->iconSize().isValid() ? list->iconSize() : QSize(icon, icon);
+        option.features = QStyleOptionViewItem::HasDisplay | QStyleOptionViewItem::HasDecoration;
+        const QRect room = list->viewport()->rect();
+        for (int row = 0; row < list->count(); ++row) {
+            if (list->item(row)->text().size() > 16)
+                continue;
+            const QModelIndex index = list->model()->index(row, 0);
+            const QString wrong = tooSmall(list->item(row)->text(),
+                                           list->itemDelegate()->sizeHint(option, index), room);
+            if (!wrong.isEmpty())
+                return wrong;
+        }
+        return {};
     }
 
     if (const auto* bar = qobject_cast<const QMenuBar*>(&control)) {
@@ -268,6 +296,19 @@ const WindowCase kWindows[] = {
      },
      [](QWidget& window) {
          return std::vector<QWidget*>{static_cast<Fortschritt&>(window).Abbrechen};
+     }},
+    {"Pfadauswahl",
+     [](Forms& forms) -> QWidget& {
+         // Opened on the program's folder, as the main window holds it after start-up, with
+         // subfolders of usual names.
+         forms.get<frmMain>();
+         for (const char* name : {"Bilder", "Urlaub 2026", "Größenänderung"})
+             QDir(forms.programFolder()).mkdir(QString::fromUtf8(name));
+         return forms.show<Pfadauswahl>();
+     },
+     [](QWidget& window) {
+         auto& p = static_cast<Pfadauswahl&>(window);
+         return std::vector<QWidget*>{p.Laufwerk, p.Verzeichnis, p.cmdOK, p.cmdAbbrechen};
      }},
     {"frmAbout", [](Forms& forms) -> QWidget& { return forms.show<frmAbout>(); },
      [](QWidget& window) {
