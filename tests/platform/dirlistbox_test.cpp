@@ -1,6 +1,7 @@
 // The directory list: its entries, its path, and how clicks and keys navigate.
 #include "platform/dirlistbox.h"
 #include "platform/runtimeerror.h"
+#include "support/errornumber.h"
 #include "support/fakemounts.h"
 #include "support/qtprinters.h"
 
@@ -18,14 +19,7 @@ namespace {
 
 using platform::DirListBox;
 
-int errorNumber(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const platform::RuntimeError& error) {
-        return error.number();
-    }
-    return 0;
-}
+using testsupport::errorNumber;
 
 // A double click as the window system delivers it: press, release, double click, release.
 void doubleClick(QWidget* widget, const QPoint& at) {

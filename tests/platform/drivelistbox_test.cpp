@@ -1,6 +1,7 @@
 // The drive list: which drives it shows, its current drive and when it reports a change.
 #include "platform/drivelistbox.h"
 #include "platform/runtimeerror.h"
+#include "support/errornumber.h"
 #include "support/fakemounts.h"
 #include "support/qtprinters.h"
 
@@ -18,14 +19,7 @@ QStringList shown(const platform::DriveListBox& list) {
     return texts;
 }
 
-int errorNumber(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const platform::RuntimeError& error) {
-        return error.number();
-    }
-    return 0;
-}
+using testsupport::errorNumber;
 
 class DriveListBoxTest : public ::testing::Test {
 protected:
