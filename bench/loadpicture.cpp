@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
     const int runs = 15;
 
     std::vector<std::uint8_t> reused;
-    const auto intoReused = [&](int width, int height) {
+    const auto intoReused = [&](int width, int height, platform::TargetPixels = {}) {
         const std::size_t stride = platform::bgrStride(width);
         reused.resize(stride * static_cast<std::size_t>(height));
         return platform::DecodeTarget{reused.data(), width, height, stride};

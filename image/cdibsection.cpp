@@ -70,6 +70,11 @@ bool cDIBSection::CopyToClipboard(bool bAsDIB) {
 
 bool cDIBSection::CreateDIB(gdi::HDC lhDC, std::int32_t lWidth, std::int32_t lHeight,
                             gdi::HBITMAP& hDib) {
+    return createSection(lhDC, lWidth, lHeight, hDib, NewPixels::Black);
+}
+
+bool cDIBSection::createSection(gdi::HDC lhDC, std::int32_t lWidth, std::int32_t lHeight,
+                                gdi::HBITMAP& hDib, NewPixels pixels) {
     tHeader = gdi::BITMAPINFOHEADER{};
     tHeader.biWidth = lWidth;
     tHeader.biSize = sizeof(gdi::BITMAPINFOHEADER);
@@ -83,9 +88,12 @@ bool cDIBSection::CreateDIB(gdi::HDC lhDC, std::int32_t lWidth, std::int32_t lHe
     // The buffer is always bottom-up with at least one pixel: a negative height would turn the
     // rows over and break the layout every reader relies on.
     void* bits = nullptr;
-    hDib = lWidth > 0 && lHeight > 0
-               ? gdi::CreateDIBSection(lhDC, &tHeader, gdi::DIB_RGB_COLORS, &bits, 0, 0)
-               : 0;
+    if (lWidth <= 0 || lHeight <= 0)
+        hDib = 0;
+    else if (pixels == NewPixels::ToOverwrite)
+        hDib = gdi::CreateDIBSectionToOverwrite(&tHeader, &bits);
+    else
+        hDib = gdi::CreateDIBSection(lhDC, &tHeader, gdi::DIB_RGB_COLORS, &bits, 0, 0);
     lBits = static_cast<std::uint8_t*>(bits);
     return hDib != 0;
 }
@@ -94,26 +102,35 @@ void cDIBSection::CreateFromPicture(const platform::PictureDisp& picThis) {
     gdi::BITMAP description;
     if (picThis)
         gdi::GetObjectA(picThis->Handle(), sizeof description, &description);
-    if (!Create(description.bmWidth, description.bmHeight))
+    // Every pixel is copied from the picture, so the new buffer is not cleared first; when the
+    // copy cannot be made there is no buffer at all rather than one with stale pixels.
+    if (!createBuffer(description.bmWidth, description.bmHeight, NewPixels::ToOverwrite))
         return;
 
     gdi::ScreenDC screen;
-    if (!screen)
-        return;
-    const gdi::MemoryDC source(screen.get());
-    screen.release();
-    if (!source)
-        return;
-    const gdi::Selection picture(source.get(), picThis->Handle());
-    LoadPictureBlt(source.get(), 0, 0, -1, -1, gdi::SRCCOPY);
+    bool copied = false;
+    if (screen) {
+        const gdi::MemoryDC source(screen.get());
+        screen.release();
+        if (source) {
+            const gdi::Selection picture(source.get(), picThis->Handle());
+            copied = picture && LoadPictureBlt(source.get(), 0, 0, -1, -1, gdi::SRCCOPY);
+        }
+    }
+    if (!copied)
+        ClearUp();
 }
 
 bool cDIBSection::Create(std::int32_t lWidth, std::int32_t lHeight) {
+    return createBuffer(lWidth, lHeight, NewPixels::Black);
+}
+
+bool cDIBSection::createBuffer(std::int32_t lWidth, std::int32_t lHeight, NewPixels pixels) {
     ClearUp();
     hMemDC = gdi::CreateCompatibleDC(0);
     if (hMemDC == 0)
         return false;
-    if (CreateDIB(hMemDC, lWidth, lHeight, hDibSection)) {
+    if (createSection(hMemDC, lWidth, lHeight, hDibSection, pixels)) {
         hPrevBitmap = gdi::SelectObject(hMemDC, hDibSection);
         return true;
     }
@@ -126,14 +143,14 @@ std::int32_t cDIBSection::BytesPerScanLine() const {
     return checked(std::int64_t{tHeader.biWidth} * 3 + 3) & ~3;
 }
 
-void cDIBSection::LoadPictureBlt(gdi::HDC lhDC, std::int32_t lSrcLeft, std::int32_t lSrcTop,
+bool cDIBSection::LoadPictureBlt(gdi::HDC lhDC, std::int32_t lSrcLeft, std::int32_t lSrcTop,
                                  std::int32_t lSrcWidth, std::int32_t lSrcHeight,
                                  std::uint32_t eRop) {
     if (lSrcWidth < 0)
         lSrcWidth = Width();
     if (lSrcHeight < 0)
         lSrcHeight = Height();
-    gdi::BitBlt(hMemDC, 0, 0, lSrcWidth, lSrcHeight, lhDC, lSrcLeft, lSrcTop, eRop);
+    return gdi::BitBlt(hMemDC, 0, 0, lSrcWidth, lSrcHeight, lhDC, lSrcLeft, lSrcTop, eRop);
 }
 
 void cDIBSection::PaintPicture(gdi::HDC lhDC, std::int32_t lDestLeft, std::int32_t lDestTop,

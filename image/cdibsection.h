@@ -24,7 +24,8 @@ public:
     std::int32_t BytesPerScanLine() const;
     std::int32_t Width() const noexcept { return tHeader.biWidth; }
     std::int32_t Height() const noexcept { return tHeader.biHeight; }
-    void LoadPictureBlt(gdi::HDC lhDC, std::int32_t lSrcLeft = 0, std::int32_t lSrcTop = 0,
+    // Copies from lhDC into the buffer; false when the copy cannot be made.
+    bool LoadPictureBlt(gdi::HDC lhDC, std::int32_t lSrcLeft = 0, std::int32_t lSrcTop = 0,
                         std::int32_t lSrcWidth = -1, std::int32_t lSrcHeight = -1,
                         std::uint32_t eRop = gdi::SRCCOPY);
     void PaintPicture(gdi::HDC lhDC, std::int32_t lDestLeft = 0, std::int32_t lDestTop = 0,
@@ -47,6 +48,12 @@ public:
     std::shared_ptr<cDIBSection> Resample(std::int32_t lNewHeight, std::int32_t lNewWidth) const;
 
 private:
+    // Whether a new buffer's pixels are cleared, or left to a caller that writes every one.
+    enum class NewPixels { Black, ToOverwrite };
+    bool createSection(gdi::HDC lhDC, std::int32_t lWidth, std::int32_t lHeight, gdi::HBITMAP& hDib,
+                       NewPixels pixels);
+    bool createBuffer(std::int32_t lWidth, std::int32_t lHeight, NewPixels pixels);
+
     // Fills every pixel of dest, a created buffer, from this buffer's pixels.
     void InterpolateInto(cDIBSection& dest) const;
 

@@ -367,8 +367,8 @@ void decodeBmp(std::span<const std::uint8_t> data, const TargetAllocator& alloca
     if (!layout)
         raise(ErrInvalidPicture);
     checkPictureSize(layout->width, layout->height, data.size());
-    const DecodeTarget target =
-        allocate(static_cast<int>(layout->width), static_cast<int>(layout->height));
+    const DecodeTarget target = allocate(static_cast<int>(layout->width),
+                                         static_cast<int>(layout->height), TargetPixels::Zeroed);
     BmpDecoder(bytes, *layout, target).decode();
 }
 

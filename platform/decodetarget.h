@@ -32,9 +32,15 @@ struct DecodeTarget {
     }
 };
 
-// Hands a decoder its target once the picture's size is known. Called at most once per decode;
-// the memory starts zeroed. Throws RuntimeError like the decoders do.
-using TargetAllocator = std::function<DecodeTarget(int width, int height)>;
+// What a decoder does with its target's pixels.
+enum class TargetPixels {
+    Zeroed,      // it may leave some as they are: they must start black
+    Overwritten, // it writes every one: what they start with does not matter (the padding is zero)
+};
+
+// Hands a decoder its target once the picture's size is known. Called at most once per decode.
+// Throws RuntimeError like the decoders do.
+using TargetAllocator = std::function<DecodeTarget(int width, int height, TargetPixels pixels)>;
 
 // Refuses a picture size, read from a file of `fileBytes` bytes, before any memory is taken for it:
 // 481 for a size that is empty, beyond MaxPicturePixels or beyond what the file can hold, 7 when

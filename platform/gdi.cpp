@@ -17,9 +17,12 @@ namespace {
 // The desktop window is the one window this layer knows; it is not an object of the table.
 constexpr HWND kDesktopWindow = 0x10;
 
-// A bitmap of the given size and format, its pixel memory zeroed; 0 when it cannot be made.
+using Contents = detail::PixelMemory::Contents;
+
+// A bitmap of the given size and format, its pixel memory zeroed (for Undefined: only the row
+// padding); 0 when it cannot be made.
 HBITMAP makeBitmap(std::int32_t width, std::int32_t height, int bitsPerPixel, bool topDown,
-                   bool isDibSection) {
+                   bool isDibSection, Contents contents = Contents::Zeroed) {
     if (width <= 0 || height <= 0)
         return 0;
     const std::int64_t stride = (std::int64_t{width} * bitsPerPixel + 31) / 32 * 4;
@@ -33,9 +36,16 @@ HBITMAP makeBitmap(std::int32_t width, std::int32_t height, int bitsPerPixel, bo
     bitmap.topDown = topDown;
     bitmap.stride = static_cast<std::int32_t>(stride);
     bitmap.isDibSection = isDibSection;
-    bitmap.memory = detail::PixelMemory::allocate(static_cast<std::size_t>(bytes));
+    bitmap.memory = detail::PixelMemory::allocate(static_cast<std::size_t>(bytes), contents);
     if (!bitmap.memory)
         return 0;
+    // The padding is nobody's to write: it never carries bytes of an earlier bitmap.
+    const auto rowBytes = static_cast<std::size_t>((std::int64_t{width} * bitsPerPixel + 7) / 8);
+    if (contents == Contents::Undefined && rowBytes < static_cast<std::size_t>(stride)) {
+        for (std::int32_t row = 0; row < height; ++row)
+            std::memset(bitmap.memory.data() + static_cast<std::size_t>(row) * stride + rowBytes, 0,
+                        static_cast<std::size_t>(stride) - rowBytes);
+    }
     try {
         return objects().add(std::move(bitmap));
     } catch (const std::bad_alloc&) {
@@ -94,24 +104,38 @@ int ReleaseDC(HWND hwnd, HDC hdc) {
     return 1;
 }
 
-HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFOHEADER* header, std::uint32_t usage, void** bits,
-                         HANDLE section, std::uint32_t offset) {
+namespace {
+
+HBITMAP makeDibSection(const BITMAPINFOHEADER* header, void** bits, Contents contents) {
     if (bits)
         *bits = nullptr;
-    if (!header || (hdc != 0 && !isDc(hdc)) || usage != DIB_RGB_COLORS || section != 0 ||
-        offset != 0)
-        return 0;
-    if (header->biSize < sizeof(BITMAPINFOHEADER) || header->biPlanes != 1 ||
+    if (!header || header->biSize < sizeof(BITMAPINFOHEADER) || header->biPlanes != 1 ||
         header->biCompression != BI_RGB || (header->biBitCount != 24 && header->biBitCount != 32) ||
         header->biHeight == std::numeric_limits<std::int32_t>::min())
         return 0;
     const bool topDown = header->biHeight < 0;
     const HBITMAP handle =
         makeBitmap(header->biWidth, topDown ? -header->biHeight : header->biHeight,
-                   header->biBitCount, topDown, true);
+                   header->biBitCount, topDown, true, contents);
     if (handle && bits)
         *bits = objects().bitmap(handle)->memory.data();
     return handle;
+}
+
+} // namespace
+
+HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFOHEADER* header, std::uint32_t usage, void** bits,
+                         HANDLE section, std::uint32_t offset) {
+    if ((hdc != 0 && !isDc(hdc)) || usage != DIB_RGB_COLORS || section != 0 || offset != 0) {
+        if (bits)
+            *bits = nullptr;
+        return 0;
+    }
+    return makeDibSection(header, bits, Contents::Zeroed);
+}
+
+HBITMAP CreateDIBSectionToOverwrite(const BITMAPINFOHEADER* header, void** bits) {
+    return makeDibSection(header, bits, Contents::Undefined);
 }
 
 HBITMAP CreateCompatibleBitmap(HDC hdc, int width, int height) {

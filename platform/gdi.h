@@ -75,6 +75,11 @@ int ReleaseDC(HWND hwnd, HDC hdc);
 // Only 24- and 32-bit uncompressed sections are supported; anything else yields 0.
 HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFOHEADER* header, std::uint32_t usage, void** bits,
                          HANDLE section, std::uint32_t offset);
+// A DIB section like CreateDIBSection(0, header, DIB_RGB_COLORS, bits, 0, 0) for a caller that
+// writes every pixel before anything reads one: memory recycled from a freed bitmap is handed out
+// as it is (only the row padding is zeroed), which saves clearing 36 MB for a 12-megapixel
+// picture. Not a Windows function.
+HBITMAP CreateDIBSectionToOverwrite(const BITMAPINFOHEADER* header, void** bits);
 // A bitmap in the screen's format (32 bits per pixel, top-down), zeroed; hdc must be a DC.
 HBITMAP CreateCompatibleBitmap(HDC hdc, int width, int height);
 // Selects a bitmap into a memory DC and returns the one it held; 0 on failure (a bitmap can be in

@@ -58,6 +58,9 @@ public:
     Selection(const Selection&) = delete;
     Selection& operator=(const Selection&) = delete;
 
+    // Whether the object went in.
+    explicit operator bool() const noexcept { return previous_ != 0; }
+
 private:
     HDC hdc_;
     HGDIOBJ previous_;

@@ -106,7 +106,7 @@ void decodeWithImageReader(std::span<const std::uint8_t> data, const TargetAlloc
     } catch (const std::bad_alloc&) {
         raise(ErrOutOfMemory);
     }
-    const DecodeTarget target = allocate(image.width(), image.height());
+    const DecodeTarget target = allocate(image.width(), image.height(), TargetPixels::Zeroed);
     if (image.format() == QImage::Format_ARGB32_Premultiplied)
         writeOverWhite(image, target);
     else

@@ -135,7 +135,9 @@ void decodeJpeg(std::span<const std::uint8_t> data, const TargetAllocator& alloc
     if (header->components != 4 && !turned) {
         // The common case: decoded straight into the target, bottom-up, at its padded stride.
         // Reading the rows top-down into the bottom-up target mirrors them top to bottom.
-        const DecodeTarget target = allocate(width, height);
+        // Every row is decoded, a truncated stream's missing part as grey, or the decode fails
+        // and the picture goes.
+        const DecodeTarget target = allocate(width, height, TargetPixels::Overwritten);
         const bool flipped = orientation == 3 || orientation == 4;
         const int flags = TJFLAG_LIMITSCANS | (flipped ? 0 : TJFLAG_BOTTOMUP);
         check(decompressor.get(),
@@ -153,7 +155,8 @@ void decodeJpeg(std::span<const std::uint8_t> data, const TargetAllocator& alloc
     check(decompressor.get(), tjDecompress2(decompressor.get(), jpeg, jpegSize, scratch.bits(),
                                             width, static_cast<int>(scratch.stride()), height,
                                             cmyk ? TJPF_CMYK : TJPF_BGR, TJFLAG_LIMITSCANS));
-    const DecodeTarget target = turned ? allocate(height, width) : allocate(width, height);
+    const DecodeTarget target = turned ? allocate(height, width, TargetPixels::Overwritten)
+                                       : allocate(width, height, TargetPixels::Overwritten);
     if (!cmyk)
         copyOriented<3>(scratch.bits(), scratch.stride(), width, height, orientation, target,
                         copyBgr);

@@ -12,7 +12,7 @@ namespace {
 
 // A bottom-up 24-bit DIB section of the picture's size: the image buffer has the same layout, so
 // its transfer from the picture is a plain copy of rows.
-DecodeTarget createBitmap(int width, int height, PictureDisp& picture) {
+DecodeTarget createBitmap(int width, int height, TargetPixels pixels, PictureDisp& picture) {
     gdi::BITMAPINFOHEADER header;
     header.biSize = sizeof header;
     header.biWidth = width;
@@ -22,7 +22,10 @@ DecodeTarget createBitmap(int width, int height, PictureDisp& picture) {
     header.biCompression = gdi::BI_RGB;
     header.biSizeImage = static_cast<std::uint32_t>(bgrStride(width) * height);
     void* bits = nullptr;
-    const gdi::HBITMAP bitmap = gdi::CreateDIBSection(0, &header, gdi::DIB_RGB_COLORS, &bits, 0, 0);
+    const gdi::HBITMAP bitmap =
+        pixels == TargetPixels::Overwritten
+            ? gdi::CreateDIBSectionToOverwrite(&header, &bits)
+            : gdi::CreateDIBSection(0, &header, gdi::DIB_RGB_COLORS, &bits, 0, 0);
     if (!bitmap)
         raise(ErrOutOfMemory);
     try {
@@ -46,9 +49,9 @@ PictureDisp LoadPicture(const QString& path) {
         // The picture owns the bitmap from the moment it exists: a decoder that fails after
         // asking for it leaves nothing behind.
         PictureDisp picture;
-        decodePicture(data, [&](int width, int height) {
+        decodePicture(data, [&](int width, int height, TargetPixels pixels) {
             checkPictureSize(width, height, data.size());
-            return createBitmap(width, height, picture);
+            return createBitmap(width, height, pixels, picture);
         });
         if (!picture)
             raise(ErrInvalidPicture);

@@ -49,8 +49,8 @@ public:
             unmap(b);
     }
 
-    // A spare block of at least `bytes` and at most twice that, cleared over `bytes`.
-    Block take(std::size_t bytes) noexcept {
+    // A spare block of at least `bytes` and at most twice that, cleared over `bytes` if asked.
+    Block take(std::size_t bytes, bool clear) noexcept {
         auto best = blocks_.end();
         for (auto it = blocks_.begin(); it != blocks_.end(); ++it) {
             if (it->capacity >= bytes && it->capacity / 2 <= bytes &&
@@ -62,7 +62,8 @@ public:
         const Block block = *best;
         blocks_.erase(best);
         // Clearing costs about a third of what first-touch faults on fresh pages cost.
-        std::memset(block.data, 0, bytes);
+        if (clear)
+            std::memset(block.data, 0, bytes);
         return block;
     }
 
@@ -110,7 +111,7 @@ Pool& pool() {
     return instance;
 }
 
-PixelMemory PixelMemory::allocate(std::size_t bytes) noexcept {
+PixelMemory PixelMemory::allocate(std::size_t bytes, Contents contents) noexcept {
     PixelMemory memory;
     if (bytes == 0)
         return memory;
@@ -119,7 +120,7 @@ PixelMemory PixelMemory::allocate(std::size_t bytes) noexcept {
         memory.size_ = memory.data_ ? bytes : 0;
         return memory;
     }
-    Block block = pool().take(bytes);
+    Block block = pool().take(bytes, contents == Contents::Zeroed);
     if (!block.data)
         block = mapFresh(bytes);
     if (block.data) {

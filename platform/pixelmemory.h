@@ -11,9 +11,16 @@ namespace gdi::detail {
 // handed out again (cleared). Small blocks come from the ordinary heap.
 class PixelMemory {
 public:
+    enum class Contents {
+        Zeroed,
+        // The caller writes every byte before anything reads one: a recycled block keeps what
+        // its last bitmap left in it (fresh and small blocks are zeroed all the same).
+        Undefined,
+    };
+
     PixelMemory() noexcept = default;
-    // Zeroed memory of the given size; empty when it cannot be had.
-    static PixelMemory allocate(std::size_t bytes) noexcept;
+    // Memory of the given size; empty when it cannot be had.
+    static PixelMemory allocate(std::size_t bytes, Contents contents = Contents::Zeroed) noexcept;
 
     ~PixelMemory();
     PixelMemory(PixelMemory&& other) noexcept;

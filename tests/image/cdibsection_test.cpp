@@ -205,6 +205,23 @@ TEST(cDIBSection, PictureThatIsNoBitmapLeavesTheBufferEmpty) {
     EXPECT_TRUE(isEmpty(buffer));
 }
 
+TEST(cDIBSection, APictureThatCannotBeCopiedLeavesNoBufferRatherThanStalePixels) {
+    // A large buffer whose memory goes back to the drawing layer's pool, full of its picture.
+    const auto first = makePicture(1000, 1000, 5);
+    cDIBSection buffer;
+    buffer.CreateFromPicture(first.picture);
+    ASSERT_EQ(buffer.Width(), 1000);
+
+    // The next picture's bitmap is held by another device context, so it cannot be selected to
+    // be copied from.
+    const auto second = makePicture(1000, 1000, 6);
+    const gdi::MemoryDC holder(gdi::CreateCompatibleDC(0));
+    const gdi::Selection held(holder.get(), second.dib.handle);
+    ASSERT_TRUE(held);
+    buffer.CreateFromPicture(second.picture);
+    EXPECT_TRUE(isEmpty(buffer)) << "the writer would get the first picture's pixels again";
+}
+
 TEST(cDIBSection, ThousandRefillsLeakNothing) {
     const int before = gdi::liveObjectCount();
     {

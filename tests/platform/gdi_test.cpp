@@ -225,6 +225,38 @@ TEST(PixelMemory, LargeBlocksAreRecycledClearedAndThePoolStaysSmall) {
     }
 }
 
+TEST(PixelMemory, ASectionToOverwriteSkipsTheClearButNeverTheRowPadding) {
+    // 1001 pixels of 3 bytes leave one byte of padding at the end of each row.
+    constexpr int width = 1001, height = 1000;
+    const BITMAPINFOHEADER h = header(width, height, 24);
+    const auto first = makeDib(width, height, 24);
+    std::memset(first.bits, 0xAB, first.byteCount());
+    std::uint8_t* const address = first.bits;
+    ASSERT_TRUE(DeleteObject(first.handle));
+
+    {
+        void* bits = nullptr;
+        const OwnedBitmap reused(CreateDIBSectionToOverwrite(&h, &bits));
+        ASSERT_NE(reused.get(), 0);
+        ASSERT_EQ(bits, address) << "the freed block is handed out again";
+        const BITMAP bm = describe(reused.get());
+        ASSERT_EQ(bm.bmWidthBytes, 3004);
+        const auto* const bytes = static_cast<const std::uint8_t*>(bits);
+        for (int row = 0; row < height; ++row) {
+            const std::uint8_t* const line = bytes + static_cast<std::size_t>(row) * 3004;
+            ASSERT_EQ(line[0], 0xAB) << "row " << row << " was cleared for nothing";
+            ASSERT_EQ(line[width * 3], 0) << "row " << row << " keeps an earlier bitmap's padding";
+        }
+    }
+
+    // An ordinary section made from the same block afterwards is black again.
+    const auto black = makeDib(width, height, 24);
+    EXPECT_EQ(black.bits, address);
+    EXPECT_TRUE(
+        std::all_of(black.bits, black.bits + black.byteCount(), [](auto b) { return b == 0; }));
+    ASSERT_TRUE(DeleteObject(black.handle));
+}
+
 TEST(Clipboard, TakesABitmapAsImageAndFreesItWhenEmptiedNext) {
     const int before = liveObjectCount();
     auto dib = makeDib(3, 2, 24);

@@ -3,18 +3,25 @@
 #include <QBuffer>
 #include <QImageWriter>
 #include <QTransform>
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 
 namespace testsupport {
 
 platform::TargetAllocator MemoryPicture::allocator() {
-    return [this](int width, int height) {
+    return [this](int width, int height, platform::TargetPixels pixels) {
         ++allocations_;
         width_ = width;
         height_ = height;
         stride_ = platform::bgrStride(width);
         bits_.assign(stride_ * static_cast<std::size_t>(height), 0);
+        // A decoder that promises to write every pixel gets a target full of a colour it never
+        // writes by chance, so that a pixel it leaves out shows.
+        if (pixels == platform::TargetPixels::Overwritten)
+            for (int y = 0; y < height; ++y)
+                std::fill_n(bits_.begin() + static_cast<std::ptrdiff_t>(stride_ * y),
+                            static_cast<std::ptrdiff_t>(width) * 3, kUnwritten);
         return platform::DecodeTarget{bits_.data(), width, height, stride_};
     };
 }

@@ -11,10 +11,13 @@
 
 namespace testsupport {
 
-// A decoder's target in plain memory (bottom-up, padded rows, zeroed like a fresh bitmap), so that
-// decoders can be tested without the drawing layer.
+// A decoder's target in plain memory (bottom-up, padded rows), so that decoders can be tested
+// without the drawing layer. It starts zeroed like a fresh bitmap, or, for a decoder that promises
+// to write every pixel, with every byte of the pixels kUnwritten (the padding zero all the same).
 class MemoryPicture {
 public:
+    static constexpr std::uint8_t kUnwritten = 0xA7;
+
     platform::TargetAllocator allocator();
     int allocations() const { return allocations_; }
     int width() const { return width_; }
