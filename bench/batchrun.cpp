@@ -1,6 +1,6 @@
 // The conversion run on a folder of 12-megapixel photos, against the floor of the same work.
 //
-//   bench_batchrun [folder] [rounds]
+//   bench_batchrun [folder] [rounds]                         (9 rounds unless told)
 //   bench_batchrun --peak run|pipeline|floor count folder   (one measurement of peak memory)
 //
 // The folder (default: kalmora-bench-batchrun in the temporary folder) keeps the generated
@@ -380,7 +380,7 @@ int main(int argc, char** argv) {
 
     const QString root = argc > 1 ? QString::fromLocal8Bit(argv[1])
                                   : QDir::tempPath() + QStringLiteral("/kalmora-bench-batchrun");
-    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 9;
     QString folders[2];
     for (int c = 0; c < 2; ++c)
         folders[c] = prepareFolder(root, kCounts[c]);
