@@ -40,20 +40,21 @@ void HScrollBar::keyPressEvent(QKeyEvent* event) {
     event->accept();
 }
 
+QRect HScrollBar::part(QStyle::SubControl control) const {
+    QStyleOptionSlider slider;
+    initStyleOption(&slider);
+    return style()->subControlRect(QStyle::CC_ScrollBar, &slider, control, this);
+}
+
 // Qt's styles draw no focus mark on a scroll bar, so a person using the keyboard would not see
 // where the arrow keys go: the thumb gets the style's focus frame.
 void HScrollBar::paintEvent(QPaintEvent* event) {
     QScrollBar::paintEvent(event);
     if (!hasFocus())
         return;
-    QStyleOptionSlider slider;
-    initStyleOption(&slider);
     QStyleOptionFocusRect focus;
     focus.initFrom(this);
-    focus.rect =
-        style()
-            ->subControlRect(QStyle::CC_ScrollBar, &slider, QStyle::SC_ScrollBarSlider, this)
-            .adjusted(2, 2, -2, -2);
+    focus.rect = part(QStyle::SC_ScrollBarSlider).adjusted(2, 2, -2, -2);
     QStylePainter painter(this);
     painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
 }

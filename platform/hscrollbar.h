@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QRect>
 #include <QScrollBar>
+#include <QStyle>
 
 class QKeyEvent;
 class QPaintEvent;
@@ -14,6 +16,9 @@ namespace platform {
 class HScrollBar : public QScrollBar {
 public:
     explicit HScrollBar(QWidget* parent = nullptr);
+
+    // Where a part of the bar (thumb, arrows, page areas) is drawn at the moment.
+    QRect part(QStyle::SubControl control) const;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

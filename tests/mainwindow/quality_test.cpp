@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QScrollBar>
 #include <QStyle>
-#include <QStyleOptionSlider>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <set>
@@ -18,29 +17,13 @@ protected:
     frmMain& start() { return forms().show<frmMain>(); }
     static QString readOut(int value) { return " " + QString::number(value) + "%"; }
 
-    // Where the parts of the scroll bar are drawn right now.
-    static QRect part(const QScrollBar& bar, QStyle::SubControl control) {
-        QStyleOptionSlider option;
-        option.initFrom(&bar);
-        option.subControls = QStyle::SC_All;
-        option.orientation = bar.orientation();
-        option.minimum = bar.minimum();
-        option.maximum = bar.maximum();
-        option.sliderPosition = bar.sliderPosition();
-        option.sliderValue = bar.value();
-        option.singleStep = bar.singleStep();
-        option.pageStep = bar.pageStep();
-        option.upsideDown = false;
-        return bar.style()->subControlRect(QStyle::CC_ScrollBar, &option, control, &bar);
-    }
-
     // Drags the thumb to the right end in small steps; after every step the read-out must show
     // where the thumb is. Returns the positions seen during the drag.
     static std::set<int> dragToTheEnd(frmMain& w) {
-        QScrollBar& bar = *w.Qualitaet;
+        platform::HScrollBar& bar = *w.Qualitaet;
         bar.setValue(1);
-        QPoint at = part(bar, QStyle::SC_ScrollBarSlider).center();
-        const int end = part(bar, QStyle::SC_ScrollBarGroove).right() + 10;
+        QPoint at = bar.part(QStyle::SC_ScrollBarSlider).center();
+        const int end = bar.part(QStyle::SC_ScrollBarGroove).right() + 10;
         std::set<int> seen;
         QTest::mousePress(&bar, Qt::LeftButton, {}, at);
         EXPECT_TRUE(bar.isSliderDown());
@@ -86,7 +69,7 @@ INSTANTIATE_TEST_SUITE_P(Values, QualitySettingTest,
 
 TEST_F(QualityTest, TheReadOutFollowsEveryChange) {
     frmMain& w = start();
-    QScrollBar& bar = *w.Qualitaet;
+    platform::HScrollBar& bar = *w.Qualitaet;
     bar.setFocus();
     QTest::keyClick(&bar, Qt::Key_End);
     EXPECT_EQ(bar.value(), 100);
@@ -114,11 +97,11 @@ TEST_F(QualityTest, TheReadOutFollowsEveryChange) {
 
 TEST_F(QualityTest, TheArrowButtonsStepByOne) {
     frmMain& w = start();
-    QScrollBar& bar = *w.Qualitaet;
-    QTest::mouseClick(&bar, Qt::LeftButton, {}, part(bar, QStyle::SC_ScrollBarAddLine).center());
+    platform::HScrollBar& bar = *w.Qualitaet;
+    QTest::mouseClick(&bar, Qt::LeftButton, {}, bar.part(QStyle::SC_ScrollBarAddLine).center());
     EXPECT_EQ(bar.value(), 21);
     EXPECT_EQ(w.Label3->text(), " 21%");
-    QTest::mouseClick(&bar, Qt::LeftButton, {}, part(bar, QStyle::SC_ScrollBarSubLine).center());
+    QTest::mouseClick(&bar, Qt::LeftButton, {}, bar.part(QStyle::SC_ScrollBarSubLine).center());
     EXPECT_EQ(w.Label3->text(), " 20%");
 }
 
@@ -141,8 +124,8 @@ TEST_F(QualityTest, DraggingShowsTheThumbPositionEvenWhenTheValueFollowsOnlyAtTh
 TEST_F(QualityTest, AClickOnTheTrackLeftOfTheThumbStopsAtTheMinimum) {
     writeIni("[Other]\nQuality=5\n");
     frmMain& w = start();
-    QScrollBar& bar = *w.Qualitaet;
-    const QRect left = part(bar, QStyle::SC_ScrollBarSubPage);
+    platform::HScrollBar& bar = *w.Qualitaet;
+    const QRect left = bar.part(QStyle::SC_ScrollBarSubPage);
     ASSERT_FALSE(left.isEmpty());
     QTest::mouseClick(&bar, Qt::LeftButton, {}, left.center());
     EXPECT_EQ(bar.value(), 1);
@@ -151,8 +134,8 @@ TEST_F(QualityTest, AClickOnTheTrackLeftOfTheThumbStopsAtTheMinimum) {
 
 TEST_F(QualityTest, AClickOnTheTrackRightOfTheThumbStepsByTen) {
     frmMain& w = start();
-    QScrollBar& bar = *w.Qualitaet;
-    QTest::mouseClick(&bar, Qt::LeftButton, {}, part(bar, QStyle::SC_ScrollBarAddPage).center());
+    platform::HScrollBar& bar = *w.Qualitaet;
+    QTest::mouseClick(&bar, Qt::LeftButton, {}, bar.part(QStyle::SC_ScrollBarAddPage).center());
     EXPECT_EQ(bar.value(), 30);
     EXPECT_EQ(w.Label3->text(), " 30%");
 }

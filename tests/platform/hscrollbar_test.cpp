@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QImage>
 #include <QLineEdit>
-#include <QStyleOptionSlider>
 #include <QTest>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
@@ -18,18 +17,7 @@ struct Parts {
 };
 
 Parts parts(platform::HScrollBar& bar) {
-    QStyleOptionSlider option;
-    option.initFrom(&bar);
-    option.orientation = bar.orientation();
-    option.minimum = bar.minimum();
-    option.maximum = bar.maximum();
-    option.sliderPosition = bar.sliderPosition();
-    option.sliderValue = bar.value();
-    option.singleStep = bar.singleStep();
-    option.pageStep = bar.pageStep();
-    option.subControls = QStyle::SC_All;
-    const QRect thumb = bar.style()->subControlRect(QStyle::CC_ScrollBar, &option,
-                                                    QStyle::SC_ScrollBarSlider, &bar);
+    const QRect thumb = bar.part(QStyle::SC_ScrollBarSlider);
     QImage image = bar.grab().toImage().convertToFormat(QImage::Format_RGB32);
     Parts result{image.copy(thumb), image};
     result.rest.fill(Qt::black);
