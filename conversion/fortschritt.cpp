@@ -49,7 +49,10 @@ void Fortschritt::Form_Unload() {
     if (!main)
         return;
     main->setEnabled(true);
-    main->activateWindow();
+    // The main window takes over only from this window: a user who went to another program
+    // during the run stays there, and finds the focus back in place when returning.
+    if (isActiveWindow())
+        main->activateWindow();
     if (focusBefore_ && focusBefore_->window() == main)
         focusBefore_->setFocus(Qt::ActiveWindowFocusReason);
 }

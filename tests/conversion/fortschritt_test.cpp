@@ -119,6 +119,22 @@ TEST_F(FortschrittTest, TheMainWindowGetsItsFocusBackWhenTheWindowGoes) {
     EXPECT_TRUE(m.cmd_Save->hasFocus()) << "a second Enter or Space converts again";
 }
 
+TEST_F(FortschrittTest, AUserInAnotherWindowIsNotPulledBackWhenTheWindowGoes) {
+    frmMain& m = main();
+    m.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&m));
+    m.cmd_Save->setFocus();
+    open();
+    QLineEdit elsewhere;
+    elsewhere.show();
+    elsewhere.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&elsewhere));
+    forms().unload<Fortschritt>();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(elsewhere.isActiveWindow());
+    EXPECT_EQ(m.focusWidget(), m.cmd_Save) << "where the focus goes when the user comes back";
+}
+
 TEST_F(FortschrittTest, TheCloseBoxCancelsAsAbbrechenDoes) {
     frmMain& m = main();
     Fortschritt& w = open();
