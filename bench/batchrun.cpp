@@ -15,6 +15,7 @@
 // medians; the spread of the run/floor ratio over the turns shows the noise. The peak memory of
 // each way (VmHWM) is measured in a fresh process of its own, so that nothing another way left
 // behind counts: it must not grow with the number of files.
+#include "bench/photolike.h"
 #include "conversion/module.h"
 #include "image/cdibsection.h"
 #include "mainwindow/frmmain.h"
@@ -40,7 +41,6 @@
 #include <fstream>
 #include <functional>
 #include <jpeglib.h>
-#include <random>
 #include <string>
 #include <turbojpeg.h>
 #include <utility>
@@ -57,58 +57,8 @@ const int kCounts[] = {4, 8};
 
 // ---- sources -------------------------------------------------------------------------------
 
-// Smooth value noise over several octaves, gradients and sensor-like grain: compresses like a
-// photo. Each seed gives another picture.
-std::vector<std::uint8_t> photoLikePicture(int seed) {
-    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(kWidth) * kHeight * 3);
-    const auto hash = [](int x, int y, int s) {
-        std::uint32_t h = static_cast<std::uint32_t>(x) * 374761393u +
-                          static_cast<std::uint32_t>(y) * 668265263u +
-                          static_cast<std::uint32_t>(s) * 2246822519u;
-        h = (h ^ (h >> 13)) * 1274126177u;
-        return static_cast<float>((h ^ (h >> 16)) & 0xFFFF) / 65535.0f;
-    };
-    const auto valueNoise = [&](float x, float y, int s) {
-        const int xi = static_cast<int>(x);
-        const int yi = static_cast<int>(y);
-        float fx = x - static_cast<float>(xi);
-        float fy = y - static_cast<float>(yi);
-        fx = fx * fx * (3 - 2 * fx);
-        fy = fy * fy * (3 - 2 * fy);
-        const float a = hash(xi, yi, s), b = hash(xi + 1, yi, s);
-        const float c = hash(xi, yi + 1, s), d = hash(xi + 1, yi + 1, s);
-        return a + (b - a) * fx + (c - a) * fy + (a - b - c + d) * fx * fy;
-    };
-    std::mt19937 generator(static_cast<std::uint32_t>(seed));
-    std::normal_distribution<float> grain(0.0f, 8.0f);
-    for (int y = 0; y < kHeight; ++y) {
-        for (int x = 0; x < kWidth; ++x) {
-            float channel[3];
-            for (int c = 0; c < 3; ++c) {
-                float sum = 0, amplitude = 1, frequency = 1.0f / 400;
-                for (int octave = 0; octave < 6; ++octave) {
-                    sum += amplitude * valueNoise(static_cast<float>(x) * frequency,
-                                                  static_cast<float>(y) * frequency,
-                                                  seed * 100 + c * 10 + octave);
-                    amplitude *= 0.7f;
-                    frequency *= 2.1f;
-                }
-                channel[c] = sum;
-            }
-            const float gradient = 60.0f * static_cast<float>(x + y) / (kWidth + kHeight);
-            std::uint8_t* pixel = &rgb[(static_cast<std::size_t>(y) * kWidth + x) * 3];
-            for (int c = 0; c < 3; ++c) {
-                const float value =
-                    (0.6f * channel[c] + 0.4f * channel[1]) * 100 + gradient + grain(generator);
-                pixel[c] = static_cast<std::uint8_t>(std::clamp(value, 0.0f, 255.0f));
-            }
-        }
-    }
-    return rgb;
-}
-
 bool writeSource(const QString& path, int seed) {
-    const std::vector<std::uint8_t> rgb = photoLikePicture(seed);
+    const std::vector<std::uint8_t> rgb = bench::photoLikePicture(kWidth, kHeight, seed);
     tjhandle encoder = tjInitCompress();
     unsigned char* jpeg = nullptr;
     unsigned long size = 0;

@@ -5,6 +5,7 @@
 // Times ijlWrite (temporary file, encode, close, rename) against the bare encoder with the same
 // settings into memory, with and without optimised Huffman tables and through stdio, and
 // compares the file sizes with ImageMagick's at several qualities when `convert` is installed.
+#include "bench/photolike.h"
 #include "platform/ijl.h"
 
 #include <QByteArray>
@@ -20,7 +21,6 @@
 #include <cstdlib>
 #include <functional>
 #include <jpeglib.h>
-#include <random>
 #include <string>
 #include <sys/resource.h>
 #include <vector>
@@ -31,51 +31,18 @@ constexpr int kWidth = 4000;
 constexpr int kHeight = 3000;
 constexpr int kRuns = 9;
 
-// Smooth value noise over several octaves plus sensor-like grain: compresses like a photo.
-std::vector<std::uint8_t> photoLikePicture() {
-    std::vector<std::uint8_t> bgr(static_cast<std::size_t>(kWidth) * kHeight * 3);
-    const auto hash = [](int x, int y, int seed) {
-        std::uint32_t h = static_cast<std::uint32_t>(x) * 374761393u +
-                          static_cast<std::uint32_t>(y) * 668265263u +
-                          static_cast<std::uint32_t>(seed) * 2246822519u;
-        h = (h ^ (h >> 13)) * 1274126177u;
-        return static_cast<float>((h ^ (h >> 16)) & 0xFFFF) / 65535.0f;
-    };
-    const auto valueNoise = [&](float x, float y, int seed) {
-        const int xi = static_cast<int>(x);
-        const int yi = static_cast<int>(y);
-        float fx = x - static_cast<float>(xi);
-        float fy = y - static_cast<float>(yi);
-        fx = fx * fx * (3 - 2 * fx);
-        fy = fy * fy * (3 - 2 * fy);
-        const float a = hash(xi, yi, seed), b = hash(xi + 1, yi, seed);
-        const float c = hash(xi, yi + 1, seed), d = hash(xi + 1, yi + 1, seed);
-        return a + (b - a) * fx + (c - a) * fy + (a - b - c + d) * fx * fy;
-    };
-    std::mt19937 generator(1);
-    std::normal_distribution<float> grain(0.0f, 9.0f);
+// The photo-like picture as the image buffer holds it: blue, green, red, rows bottom-up.
+std::vector<std::uint8_t> photoLikeBuffer() {
+    const std::vector<std::uint8_t> rgb = bench::photoLikePicture(kWidth, kHeight, 1);
+    std::vector<std::uint8_t> bgr(rgb.size());
+    const std::size_t row = static_cast<std::size_t>(kWidth) * 3;
     for (int y = 0; y < kHeight; ++y) {
-        for (int x = 0; x < kWidth; ++x) {
-            float channel[3];
-            for (int c = 0; c < 3; ++c) {
-                float sum = 0, amplitude = 1, frequency = 1.0f / 400;
-                for (int octave = 0; octave < 7; ++octave) {
-                    sum +=
-                        amplitude * valueNoise(static_cast<float>(x) * frequency,
-                                               static_cast<float>(y) * frequency, c * 10 + octave);
-                    amplitude *= 0.72f;
-                    frequency *= 2.1f;
-                }
-                channel[c] = sum;
-            }
-            // Bottom-up rows, as the image buffer holds them.
-            std::uint8_t* pixel =
-                &bgr[(static_cast<std::size_t>(kHeight - 1 - y) * kWidth + x) * 3];
-            for (int c = 0; c < 3; ++c) {
-                const float value =
-                    (0.6f * channel[2 - c] + 0.4f * channel[1]) * 120 + grain(generator);
-                pixel[c] = static_cast<std::uint8_t>(std::clamp(value, 0.0f, 255.0f));
-            }
+        const std::uint8_t* in = &rgb[static_cast<std::size_t>(y) * row];
+        std::uint8_t* out = &bgr[static_cast<std::size_t>(kHeight - 1 - y) * row];
+        for (std::size_t b = 0; b < row; b += 3) {
+            out[b] = in[b + 2];
+            out[b + 1] = in[b + 1];
+            out[b + 2] = in[b];
         }
     }
     return bgr;
@@ -197,7 +164,7 @@ int main(int argc, char** argv) {
     const int quality = argc > 1 ? std::atoi(argv[1]) : 20;
     QTemporaryDir dir;
     std::printf("generating a %d x %d photo-like picture...\n", kWidth, kHeight);
-    const std::vector<std::uint8_t> bgr = photoLikePicture();
+    const std::vector<std::uint8_t> bgr = photoLikeBuffer();
     const QString target = dir.filePath(QStringLiteral("Foto000.jpg"));
 
     unsigned char* memory = nullptr;
