@@ -1,17 +1,15 @@
 // Filling the image buffer from a 12-megapixel picture, as the batch run does once per file:
 // time per CreateFromPicture with recycled pixel memory against fresh memory, next to the floor
 // (a plain memcpy of the same bytes into memory already touched).
+#include "bench/timing.h"
 #include "image/cdibsection.h"
 #include "platform/gdihandles.h"
 #include "platform/pixelmemory.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <memory>
-#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -40,40 +38,10 @@ platform::PictureDisp makePicture(int bitsPerPixel, bool topDown) {
     return std::make_shared<platform::Picture>(bitmap);
 }
 
-struct Sample {
-    double wallMs, cpuMs, faults;
-};
+using bench::Sample;
 
-double cpuNowMs() {
-    timespec t;
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
-
-long minorFaults() {
-    rusage usage;
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_minflt;
-}
-
-// Medians of wall-clock time, processor time (user + system: page faults count here) and page
-// faults per call; the machine may be shared, so processor time is the steadier figure.
 template <class Body> Sample measure(Body&& body) {
-    std::vector<double> wall, cpu, faults;
-    for (int i = 0; i < kRounds; ++i) {
-        const long faultsBefore = minorFaults();
-        const double cpuBefore = cpuNowMs();
-        const auto start = std::chrono::steady_clock::now();
-        body();
-        wall.push_back(
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-                .count());
-        cpu.push_back(cpuNowMs() - cpuBefore);
-        faults.push_back(static_cast<double>(minorFaults() - faultsBefore));
-    }
-    for (auto* v : {&wall, &cpu, &faults})
-        std::sort(v->begin(), v->end());
-    return {wall[kRounds / 2], cpu[kRounds / 2], faults[kRounds / 2]};
+    return bench::measure(kRounds, body);
 }
 
 void report(const char* what, const Sample& s) {

@@ -2,47 +2,21 @@
 // a 12-megapixel buffer and for enlarging a small one, next to the plain byte-by-byte version of
 // the same arithmetic and to the floor of making the new buffer alone. Each result is checked
 // against the plain version's, byte for byte.
+#include "bench/timing.h"
 #include "image/cdibsection.h"
 #include "tests/support/referenceresample.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <random>
 #include <vector>
 
 namespace {
 
-struct Sample {
-    double wallMs, cpuMs;
-};
-
-double cpuNowMs() {
-    timespec t;
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
-
-// Medians of wall-clock and processor time; the machine may be shared, so processor time is the
-// steadier figure.
-template <class Body> Sample measure(int rounds, Body&& body) {
-    std::vector<double> wall, cpu;
-    for (int i = 0; i < rounds; ++i) {
-        const double cpuBefore = cpuNowMs();
-        const auto start = std::chrono::steady_clock::now();
-        body();
-        wall.push_back(
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-                .count());
-        cpu.push_back(cpuNowMs() - cpuBefore);
-    }
-    std::sort(wall.begin(), wall.end());
-    std::sort(cpu.begin(), cpu.end());
-    return {wall[wall.size() / 2], cpu[cpu.size() / 2]};
-}
+using bench::measure;
+using bench::Sample;
 
 void report(const char* what, const Sample& s) {
     std::printf("  %-34s %8.2f ms wall %8.2f ms cpu\n", what, s.wallMs, s.cpuMs);
