@@ -4,6 +4,7 @@
 #include "platform/runtimeerror.h"
 #include "support/cornerpicture.h"
 #include "support/decodedjpeg.h"
+#include "support/files.h"
 #include "support/messageboxes.h"
 #include "support/scratchfilesystem.h"
 
@@ -19,7 +20,10 @@
 #include <random>
 #include <string>
 
+using testsupport::contentsOf;
 using testsupport::decodeJpegFile;
+using testsupport::entriesOf;
+using testsupport::writeFile;
 
 namespace {
 
@@ -83,22 +87,6 @@ std::unique_ptr<cDIBSection> noiseBuffer(int width, int height) {
     for (std::size_t i = 0; bits && i < size; ++i)
         bits[i] = static_cast<std::uint8_t>(generator());
     return buffer;
-}
-
-QStringList entriesOf(const QString& folder) {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                  QDir::NoDotAndDotDot);
-}
-
-QByteArray contentsOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& contents) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(contents), contents.size());
 }
 
 void expectOneBox(const testsupport::MessageBoxes& boxes, const QString& text) {

@@ -1,6 +1,7 @@
 #include "platform/ijl.h"
 #include "support/cornerpicture.h"
 #include "support/decodedjpeg.h"
+#include "support/files.h"
 #include "support/scratchfilesystem.h"
 
 #include <QDir>
@@ -19,7 +20,10 @@
 #include <vector>
 
 using namespace ijl;
+using testsupport::contentsOf;
 using testsupport::decodeJpegFile;
+using testsupport::entriesOf;
+using testsupport::writeFile;
 
 namespace {
 
@@ -71,23 +75,6 @@ struct PreparedRecord {
     }
     IJLERR write() { return ijlWrite(&props, IJL_JFILE_WRITEWHOLEIMAGE); }
 };
-
-// Everything in a folder, hidden entries included.
-QStringList entriesOf(const QString& folder) {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                  QDir::NoDotAndDotDot);
-}
-
-QByteArray contentsOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& contents) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(contents), contents.size());
-}
 
 mode_t permissionsOf(const QString& path) {
     struct stat info {};
