@@ -7,6 +7,7 @@
 // program. Every wait is bounded, and the program is never left running.
 #include "support/cornerpicture.h"
 #include "support/decodedjpeg.h"
+#include "support/programfolder.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -17,7 +18,6 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTextStream>
 #include <QThread>
 #include <cstdio>
 #include <functional>
@@ -95,24 +95,6 @@ void writePicture(const QString& path, int width, int height) {
     testsupport::paintCorners(image.bits(), width, height, static_cast<int>(image.bytesPerLine()),
                               false);
     ASSERT_TRUE(image.save(path, nullptr, 95)) << path.toStdString();
-}
-
-// The settings file as "Section/Key" -> value.
-std::map<QString, QString> readSettings(const QString& path) {
-    std::map<QString, QString> values;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return values;
-    QString section;
-    QTextStream in(&file);
-    while (!in.atEnd()) {
-        const QString line = in.readLine().trimmed();
-        if (line.startsWith(u'[') && line.endsWith(u']'))
-            section = line.mid(1, line.size() - 2);
-        else if (const qsizetype eq = line.indexOf(u'='); eq > 0)
-            values[section + u'/' + line.left(eq)] = line.mid(eq + 1);
-    }
-    return values;
 }
 
 // The program, started from its folder on the X server of DISPLAY; ended on every way out.
@@ -336,7 +318,8 @@ TEST_F(RealWindowTest, ConvertsAFolderByKeyboardAndQuitsThroughTheMenu) {
         {"Files/ALL", "1"},         {"Other/Quality", "76"},  {"Other/Path", pictures},
         {"Other/Filename", "Foto"}, {"Other/Extension", "0"},
     };
-    EXPECT_EQ(readSettings(programFolder + QStringLiteral("/Kalmora.ini")), expectedSettings);
+    EXPECT_EQ(testsupport::readIniFile(programFolder + QStringLiteral("/Kalmora.ini")),
+              expectedSettings);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "platform/bmpdecoder.h"
 #include "platform/runtimeerror.h"
+#include "support/errornumber.h"
 #include "support/picturesamples.h"
 
 #include <cstdint>
@@ -9,7 +10,6 @@
 
 using platform::decodeBmp;
 using platform::looksLikeBmp;
-using platform::RuntimeError;
 using namespace testsupport;
 
 namespace {
@@ -264,12 +264,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 int errorOf(const QByteArray& file, MemoryPicture& picture) {
-    try {
-        decodeBmp(bytesOf(file), picture.allocator());
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
-    return 0;
+    return errorNumber([&] { decodeBmp(bytesOf(file), picture.allocator()); });
 }
 
 TEST(BmpDecoder, Os2ShortHeaderTakesAFullPalette) {

@@ -1,5 +1,6 @@
 #include "platform/imagereaderdecoder.h"
 #include "platform/runtimeerror.h"
+#include "support/errornumber.h"
 #include "support/picturesamples.h"
 
 #include <QBuffer>
@@ -8,18 +9,12 @@
 #include <gtest/gtest.h>
 
 using platform::decodeWithImageReader;
-using platform::RuntimeError;
 using namespace testsupport;
 
 namespace {
 
 int errorOf(const QByteArray& data, MemoryPicture& picture) {
-    try {
-        decodeWithImageReader(bytesOf(data), picture.allocator());
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
-    return 0;
+    return errorNumber([&] { decodeWithImageReader(bytesOf(data), picture.allocator()); });
 }
 
 void expectSample(const MemoryPicture& picture) {
@@ -86,14 +81,6 @@ TEST(ImageReaderDecoder, LaysTransparencyOntoWhite) {
         EXPECT_EQ(picture.pixel(1, 0), qRgb(255, 255, 255)) << format;
         EXPECT_TRUE(near(picture.pixel(2, 0), qRgb(127, 127, 255), 1)) << format;
     }
-}
-
-std::vector<int> sampleIndices() {
-    std::vector<int> indices;
-    for (int y = 0; y < SampleHeight; ++y)
-        for (int x = 0; x < SampleWidth; ++x)
-            indices.push_back(sampleIndex(x, y));
-    return indices;
 }
 
 TEST(ImageReaderDecoder, DecodesGif) {

@@ -1,5 +1,6 @@
 #include "platform/jpegdecoder.h"
 #include "platform/runtimeerror.h"
+#include "support/errornumber.h"
 #include "support/picturesamples.h"
 
 #include <QBuffer>
@@ -8,18 +9,12 @@
 #include <gtest/gtest.h>
 
 using platform::decodeJpeg;
-using platform::RuntimeError;
 using namespace testsupport;
 
 namespace {
 
 int errorOf(const QByteArray& data, MemoryPicture& picture) {
-    try {
-        decodeJpeg(bytesOf(data), picture.allocator());
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
-    return 0;
+    return errorNumber([&] { decodeJpeg(bytesOf(data), picture.allocator()); });
 }
 
 QByteArray testData(const char* name) {

@@ -86,14 +86,6 @@ TEST_P(LoadPictureFormats, GiveABottomUp24BitBitmapOfThePicture) {
     EXPECT_EQ(gdi::liveObjectCount(), before);
 }
 
-std::vector<int> sampleIndices() {
-    std::vector<int> indices;
-    for (int y = 0; y < SampleHeight; ++y)
-        for (int x = 0; x < SampleWidth; ++x)
-            indices.push_back(sampleIndex(x, y));
-    return indices;
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Files, LoadPictureFormats,
     testing::Values(Format{"a.png", [] { return encoded(samplePicture(), "png"); }},

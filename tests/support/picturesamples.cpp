@@ -56,6 +56,14 @@ int sampleIndex(int x, int y) {
     return pattern[y][x];
 }
 
+std::vector<int> sampleIndices() {
+    std::vector<int> indices;
+    for (int y = 0; y < SampleHeight; ++y)
+        for (int x = 0; x < SampleWidth; ++x)
+            indices.push_back(sampleIndex(x, y));
+    return indices;
+}
+
 QImage samplePicture(int colours) {
     QImage image(SampleWidth, SampleHeight, QImage::Format_RGB32);
     for (int y = 0; y < SampleHeight; ++y)

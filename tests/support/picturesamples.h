@@ -48,6 +48,8 @@ QRgb sampleColour(int index);
 constexpr int SampleWidth = 7;
 constexpr int SampleHeight = 5;
 int sampleIndex(int x, int y);
+// The pattern's indices, row by row from the top.
+std::vector<int> sampleIndices();
 // The pattern in `colours` colours (2, 4 or 8): index sampleIndex(x, y) % colours.
 QImage samplePicture(int colours = 8);
 

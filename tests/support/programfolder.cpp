@@ -35,8 +35,12 @@ void ProgramFolderTest::touch(const QString& name) const {
 }
 
 std::map<QString, QString> ProgramFolderTest::readIni() const {
+    return readIniFile(iniPath());
+}
+
+std::map<QString, QString> readIniFile(const QString& path) {
     std::map<QString, QString> values;
-    QFile file(iniPath());
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return values;
     QString section;

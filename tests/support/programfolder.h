@@ -39,4 +39,7 @@ private:
     int ended_ = 0;
 };
 
+// A settings file as "Section/Key" -> value, names and values trimmed; empty without a file.
+std::map<QString, QString> readIniFile(const QString& path);
+
 } // namespace testsupport
