@@ -1,7 +1,7 @@
 #include "mainwindow/frmmain.h"
-#include "platform/appinfo.h"
-#include "platform/forms.h"
-#include "platform/interfacefont.h"
+#include "platform/windows/appinfo.h"
+#include "platform/windows/forms.h"
+#include "platform/windows/interfacefont.h"
 
 #include <QApplication>
 

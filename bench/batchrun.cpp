@@ -19,11 +19,11 @@
 #include "conversion/module.h"
 #include "image/cdibsection.h"
 #include "mainwindow/frmmain.h"
-#include "platform/controls.h"
-#include "platform/filelistbox.h"
-#include "platform/forms.h"
-#include "platform/messagebox.h"
-#include "platform/picture.h"
+#include "platform/controls/controls.h"
+#include "platform/controls/filelistbox.h"
+#include "platform/picture/picture.h"
+#include "platform/windows/forms.h"
+#include "platform/windows/messagebox.h"
 
 #include <QApplication>
 #include <QDir>

@@ -3,8 +3,8 @@
 // (a plain memcpy of the same bytes into memory already touched).
 #include "bench/timing.h"
 #include "image/cdibsection.h"
-#include "platform/gdihandles.h"
-#include "platform/pixelmemory.h"
+#include "platform/gdi/gdihandles.h"
+#include "platform/gdi/pixelmemory.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -3,7 +3,7 @@
 //
 //   bench_filelist_refresh [parent folder]   (default: the system's temporary folder)
 
-#include "platform/filelistbox.h"
+#include "platform/controls/filelistbox.h"
 
 #include <QDir>
 #include <QFile>

@@ -6,7 +6,7 @@
 // settings into memory, with and without optimised Huffman tables and through stdio, and
 // compares the file sizes with ImageMagick's at several qualities when `convert` is installed.
 #include "bench/photolike.h"
-#include "platform/ijl.h"
+#include "platform/jpeg/ijl.h"
 
 #include <QByteArray>
 #include <QDir>

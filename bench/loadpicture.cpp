@@ -2,10 +2,10 @@
 // read into a reused buffer and decoded by TurboJPEG straight into a reused 24-bit buffer.
 // Usage: bench_loadpicture [photo.jpg] — without an argument a photo-like picture is generated.
 
-#include "platform/decodetarget.h"
-#include "platform/picture.h"
-#include "platform/picturedecoder.h"
-#include "platform/picturefile.h"
+#include "platform/picture/decodetarget.h"
+#include "platform/picture/picture.h"
+#include "platform/picture/picturedecoder.h"
+#include "platform/picture/picturefile.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

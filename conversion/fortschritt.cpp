@@ -1,8 +1,8 @@
 #include "conversion/fortschritt.h"
 
 #include "mainwindow/frmmain.h"
-#include "platform/controls.h"
-#include "platform/progressbar.h"
+#include "platform/controls/controls.h"
+#include "platform/controls/progressbar.h"
 
 #include <QCloseEvent>
 #include <QLabel>

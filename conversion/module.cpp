@@ -1,10 +1,10 @@
 #include "conversion/module.h"
 
 #include "image/cdibsection.h"
-#include "platform/appinfo.h"
-#include "platform/ijl.h"
-#include "platform/messagebox.h"
-#include "platform/runtimeerror.h"
+#include "platform/errors/runtimeerror.h"
+#include "platform/jpeg/ijl.h"
+#include "platform/windows/appinfo.h"
+#include "platform/windows/messagebox.h"
 
 #include <QByteArray>
 #include <QFile>

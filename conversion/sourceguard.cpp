@@ -1,6 +1,6 @@
 #include "conversion/sourceguard.h"
 
-#include "platform/runtimeerror.h"
+#include "platform/errors/runtimeerror.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 #include "dialogs/dateien.h"
 
 #include "mainwindow/frmmain.h"
-#include "platform/controls.h"
-#include "platform/filelistbox.h"
+#include "platform/controls/controls.h"
+#include "platform/controls/filelistbox.h"
 #include "settings/settings.h"
 
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/forms.h"
+#include "platform/windows/forms.h"
 
 #include <QWidget>
 

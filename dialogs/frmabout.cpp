@@ -1,12 +1,12 @@
 #include "dialogs/frmabout.h"
 
-#include "platform/appinfo.h"
-#include "platform/controls.h"
-#include "platform/fileexists.h"
-#include "platform/line.h"
-#include "platform/messagebox.h"
-#include "platform/processstart.h"
-#include "platform/runtimeerror.h"
+#include "platform/controls/controls.h"
+#include "platform/controls/line.h"
+#include "platform/errors/runtimeerror.h"
+#include "platform/files/fileexists.h"
+#include "platform/windows/appinfo.h"
+#include "platform/windows/messagebox.h"
+#include "platform/windows/processstart.h"
 
 #include <QDir>
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/forms.h"
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
+#include "platform/windows/forms.h"
 
 #include <QDialog>
 #include <QString>

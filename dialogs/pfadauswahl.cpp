@@ -1,13 +1,13 @@
 #include "dialogs/pfadauswahl.h"
 
 #include "mainwindow/frmmain.h"
-#include "platform/controls.h"
-#include "platform/dirlistbox.h"
-#include "platform/drivelistbox.h"
-#include "platform/filelistbox.h"
-#include "platform/resumenext.h"
-#include "platform/systemcolours.h"
-#include "platform/textbox.h"
+#include "platform/controls/controls.h"
+#include "platform/controls/dirlistbox.h"
+#include "platform/controls/drivelistbox.h"
+#include "platform/controls/filelistbox.h"
+#include "platform/controls/textbox.h"
+#include "platform/errors/resumenext.h"
+#include "platform/windows/systemcolours.h"
 
 #include <QCloseEvent>
 #include <QPushButton>

@@ -1,10 +1,10 @@
 #include "conversion/module.h"
 #include "fuzz/fuzztargets.h"
 #include "image/cdibsection.h"
-#include "platform/gdi.h"
-#include "platform/messagebox.h"
-#include "platform/picture.h"
-#include "platform/runtimeerror.h"
+#include "platform/errors/runtimeerror.h"
+#include "platform/gdi/gdi.h"
+#include "platform/picture/picture.h"
+#include "platform/windows/messagebox.h"
 
 #include <QDir>
 #include <QFile>

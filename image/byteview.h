@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/runtimeerror.h"
+#include "platform/errors/runtimeerror.h"
 
 #include <cstdint>
 #include <span>

@@ -2,10 +2,10 @@
 
 #include "image/byteview.h"
 #include "image/uniformrandom.h"
-#include "platform/appinfo.h"
-#include "platform/gdihandles.h"
-#include "platform/messagebox.h"
-#include "platform/runtimeerror.h"
+#include "platform/errors/runtimeerror.h"
+#include "platform/gdi/gdihandles.h"
+#include "platform/windows/appinfo.h"
+#include "platform/windows/messagebox.h"
 
 #include <QTime>
 #include <cmath>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/gdi.h"
-#include "platform/picture.h"
+#include "platform/gdi/gdi.h"
+#include "platform/picture/picture.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "image/byteview.h"
 #include "image/cdibsection.h"
-#include "platform/runtimeerror.h"
+#include "platform/errors/runtimeerror.h"
 
 #include <algorithm>
 #include <array>

@@ -1,11 +1,11 @@
 #include "mainwindow/frmmain.h"
 
 #include "mainwindow/programicon.h"
-#include "platform/appinfo.h"
-#include "platform/controls.h"
-#include "platform/filelistbox.h"
-#include "platform/hscrollbar.h"
-#include "platform/picturebox.h"
+#include "platform/controls/controls.h"
+#include "platform/controls/filelistbox.h"
+#include "platform/controls/hscrollbar.h"
+#include "platform/controls/picturebox.h"
+#include "platform/windows/appinfo.h"
 
 #include <QButtonGroup>
 #include <QLabel>

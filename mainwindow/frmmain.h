@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/forms.h"
-#include "platform/textbox.h" // Pfad: users of the window reach its text
+#include "platform/controls/textbox.h" // Pfad: users of the window reach its text
+#include "platform/windows/forms.h"
 
 #include <QMainWindow>
 #include <QString>

@@ -4,9 +4,9 @@
 #include "dialogs/frmabout.h"
 #include "dialogs/pfadauswahl.h"
 #include "mainwindow/frmmain.h"
-#include "platform/filelistbox.h"
-#include "platform/hscrollbar.h"
-#include "platform/resumenext.h"
+#include "platform/controls/filelistbox.h"
+#include "platform/controls/hscrollbar.h"
+#include "platform/errors/resumenext.h"
 
 #include <QLabel>
 

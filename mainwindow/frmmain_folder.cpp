@@ -1,12 +1,12 @@
 // frmMain: the source-folder entry, the check of a typed folder and files dropped on Pfad.
 #include "mainwindow/frmmain.h"
-#include "platform/clickgate.h"
-#include "platform/controls.h"
-#include "platform/filelistbox.h"
-#include "platform/messagebox.h"
-#include "platform/openforreading.h"
-#include "platform/resumenext.h"
-#include "platform/textbox.h"
+#include "platform/controls/controls.h"
+#include "platform/controls/filelistbox.h"
+#include "platform/controls/textbox.h"
+#include "platform/errors/resumenext.h"
+#include "platform/files/openforreading.h"
+#include "platform/windows/clickgate.h"
+#include "platform/windows/messagebox.h"
 
 #include <QApplication>
 #include <QPushButton>

@@ -4,11 +4,11 @@
 #include "dialogs/frmabout.h"
 #include "dialogs/pfadauswahl.h"
 #include "mainwindow/frmmain.h"
-#include "platform/controls.h"
-#include "platform/conversions.h"
-#include "platform/filelistbox.h"
-#include "platform/hscrollbar.h"
-#include "platform/resumenext.h"
+#include "platform/controls/controls.h"
+#include "platform/controls/filelistbox.h"
+#include "platform/controls/hscrollbar.h"
+#include "platform/errors/resumenext.h"
+#include "platform/windows/conversions.h"
 #include "settings/settings.h"
 
 #include <QCheckBox>

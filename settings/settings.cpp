@@ -1,6 +1,6 @@
 #include "settings/settings.h"
 
-#include "platform/profile.h"
+#include "platform/profile/profile.h"
 
 #include <QFile>
 #include <array>

@@ -6,10 +6,10 @@
 #include "dialogs/frmabout.h"
 #include "dialogs/pfadauswahl.h"
 #include "mainwindow/frmmain.h"
-#include "platform/forms.h"
-#include "platform/hscrollbar.h"
-#include "platform/interfacefont.h"
-#include "platform/messagebox.h"
+#include "platform/controls/hscrollbar.h"
+#include "platform/windows/forms.h"
+#include "platform/windows/interfacefont.h"
+#include "platform/windows/messagebox.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>

@@ -2,12 +2,12 @@
 // it): each folder converts exactly the files the loader reads, to JPEG files of their size, and
 // leaves every source and nothing else behind. Skipped when the corpora are not there.
 #include "mainwindow/frmmain.h"
-#include "platform/controls.h"
-#include "platform/filelistbox.h"
-#include "platform/gdi.h"
-#include "platform/picture.h"
-#include "platform/picturebox.h"
-#include "platform/runtimeerror.h"
+#include "platform/controls/controls.h"
+#include "platform/controls/filelistbox.h"
+#include "platform/controls/picturebox.h"
+#include "platform/errors/runtimeerror.h"
+#include "platform/gdi/gdi.h"
+#include "platform/picture/picture.h"
 #include "support/decodedjpeg.h"
 #include "support/hostilefolder.h"
 #include "support/messageboxes.h"

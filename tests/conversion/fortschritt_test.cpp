@@ -1,8 +1,8 @@
 // The progress window: its look, and how it holds the main window while it is open.
 #include "conversion/fortschritt.h"
 #include "mainwindow/frmmain.h"
-#include "platform/controls.h"
-#include "platform/progressbar.h"
+#include "platform/controls/controls.h"
+#include "platform/controls/progressbar.h"
 #include "support/messageboxes.h"
 #include "support/programfolder.h"
 #include "support/qtprinters.h"

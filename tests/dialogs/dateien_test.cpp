@@ -2,8 +2,8 @@
 // window keeps in it between start-up and exit.
 #include "dialogs/dateien.h"
 #include "mainwindow/frmmain.h"
-#include "platform/controls.h"
-#include "platform/filelistbox.h"
+#include "platform/controls/controls.h"
+#include "platform/controls/filelistbox.h"
 #include "support/messageboxes.h"
 #include "support/programfolder.h"
 

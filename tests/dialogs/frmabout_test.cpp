@@ -1,8 +1,8 @@
 #include "dialogs/frmabout.h"
-#include "platform/controls.h"
-#include "platform/line.h"
-#include "platform/registry.h"
-#include "platform/runtimeerror.h"
+#include "platform/controls/controls.h"
+#include "platform/controls/line.h"
+#include "platform/errors/runtimeerror.h"
+#include "platform/registry/registry.h"
 #include "support/messageboxes.h"
 #include "support/processstarts.h"
 

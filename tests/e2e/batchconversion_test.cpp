@@ -1,8 +1,8 @@
 // From a folder of pictures to JPEG files, as a user gets there: the main window on a generated
 // folder of several formats, "&Umwandeln" clicked, the outputs decoded again.
 #include "mainwindow/frmmain.h"
-#include "platform/controls.h"
-#include "platform/filelistbox.h"
+#include "platform/controls/controls.h"
+#include "platform/controls/filelistbox.h"
 #include "support/cornerpicture.h"
 #include "support/decodedjpeg.h"
 #include "support/messageboxes.h"

@@ -1,7 +1,7 @@
 #include "image/cdibsection.h"
 #include "image/uniformrandom.h"
-#include "platform/gdihandles.h"
-#include "platform/runtimeerror.h"
+#include "platform/errors/runtimeerror.h"
+#include "platform/gdi/gdihandles.h"
 #include "support/dibs.h"
 #include "support/messageboxes.h"
 

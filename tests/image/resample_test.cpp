@@ -1,6 +1,6 @@
 #include "image/cdibsection.h"
-#include "platform/gdihandles.h"
-#include "platform/runtimeerror.h"
+#include "platform/errors/runtimeerror.h"
+#include "platform/gdi/gdihandles.h"
 #include "support/dibs.h"
 #include "support/referenceresample.h"
 

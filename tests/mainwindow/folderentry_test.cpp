@@ -2,8 +2,8 @@
 // refuses, and files dropped on Pfad.
 #include "dialogs/pfadauswahl.h"
 #include "mainwindow/frmmain.h"
-#include "platform/filelistbox.h"
-#include "platform/textbox.h"
+#include "platform/controls/filelistbox.h"
+#include "platform/controls/textbox.h"
 #include "support/messageboxes.h"
 #include "support/programfolder.h"
 #include "support/qtprinters.h"

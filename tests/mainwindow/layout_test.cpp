@@ -2,10 +2,10 @@
 // fit, their tab order and access keys are checked for every window in windowtexts_test.)
 #include "dialogs/dateien.h"
 #include "mainwindow/frmmain.h"
-#include "platform/controls.h"
-#include "platform/hscrollbar.h"
-#include "platform/interfacefont.h"
-#include "platform/picturebox.h"
+#include "platform/controls/controls.h"
+#include "platform/controls/hscrollbar.h"
+#include "platform/controls/picturebox.h"
+#include "platform/windows/interfacefont.h"
 #include "support/programfolder.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 // The quality scroll bar and its read-out.
 #include "mainwindow/frmmain.h"
-#include "platform/hscrollbar.h"
+#include "platform/controls/hscrollbar.h"
 #include "support/programfolder.h"
 
 #include <QLabel>

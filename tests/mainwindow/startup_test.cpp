@@ -1,9 +1,9 @@
 // The main window's start-up steps and its close step, driven through the settings file.
 #include "dialogs/dateien.h"
 #include "mainwindow/frmmain.h"
-#include "platform/controls.h"
-#include "platform/filelistbox.h"
-#include "platform/hscrollbar.h"
+#include "platform/controls/controls.h"
+#include "platform/controls/filelistbox.h"
+#include "platform/controls/hscrollbar.h"
 #include "support/messageboxes.h"
 #include "support/programfolder.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/gdi.h"
+#include "platform/gdi/gdi.h"
 
 #include <cstdint>
 #include <vector>

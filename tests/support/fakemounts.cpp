@@ -1,6 +1,6 @@
 #include "support/fakemounts.h"
 
-#include "platform/mounttable.h"
+#include "platform/files/mounttable.h"
 
 #include <QFile>
 

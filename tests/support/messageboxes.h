@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/messagebox.h"
+#include "platform/windows/messagebox.h"
 
 #include <functional>
 #include <vector>

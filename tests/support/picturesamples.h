@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/decodetarget.h"
+#include "platform/picture/decodetarget.h"
 
 #include <QByteArray>
 #include <QColor>

@@ -1,6 +1,6 @@
 #include "support/processstarts.h"
 
-#include "platform/runtimeerror.h"
+#include "platform/errors/runtimeerror.h"
 
 namespace testsupport {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/processstart.h"
+#include "platform/windows/processstart.h"
 
 #include <QString>
 #include <vector>

@@ -1,6 +1,6 @@
 #include "support/pumps.h"
 
-#include "platform/messagebox.h"
+#include "platform/windows/messagebox.h"
 
 namespace testsupport {
 

@@ -1,0 +1,202 @@
+#include "platform/controls/dirlistbox.h"
+
+#include "platform/errors/resumenext.h"
+#include "platform/errors/runtimeerror.h"
+#include "platform/files/drives.h"
+
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QStyle>
+#include <QStyledItemDelegate>
+#include <algorithm>
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <optional>
+#include <sys/stat.h>
+
+namespace platform {
+
+namespace {
+
+constexpr int PathRole = Qt::UserRole;
+constexpr int LevelRole = Qt::UserRole + 1;
+constexpr int IndentPixels = 10;
+
+// Draws each entry indented by its depth below the root.
+class IndentDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem indented(option);
+        indented.rect.setLeft(option.rect.left() + indent(index));
+        QStyledItemDelegate::paint(painter, indented, index);
+    }
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return QStyledItemDelegate::sizeHint(option, index) + QSize(indent(index), 0);
+    }
+
+private:
+    static int indent(const QModelIndex& index) {
+        return index.data(LevelRole).toInt() * IndentPixels;
+    }
+};
+
+// The names of a folder's subfolders (links to folders count), hidden ones and names that are not
+// valid text left out, sorted without regard to case; nothing when the folder cannot be read.
+std::optional<QStringList> subfoldersOf(const QString& folder) {
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(QFile::encodeName(folder).constData()),
+                                                  &::closedir);
+    if (!dir)
+        return std::nullopt;
+    QStringList names;
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir.get());
+        if (!entry) {
+            if (errno != 0)
+                return std::nullopt;
+            break;
+        }
+        const QByteArray encoded(entry->d_name);
+        if (encoded.startsWith('.'))
+            continue;
+        struct stat status {};
+        if (::fstatat(::dirfd(dir.get()), entry->d_name, &status, 0) != 0 ||
+            !S_ISDIR(status.st_mode))
+            continue;
+        const QString name = QFile::decodeName(encoded);
+        if (QFile::encodeName(name) == encoded)
+            names.push_back(name);
+    }
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        const int folded = a.compare(b, Qt::CaseInsensitive);
+        return folded != 0 ? folded < 0 : a < b;
+    });
+    return names;
+}
+
+bool isFolder(const QString& path) {
+    struct stat status {};
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+} // namespace
+
+DirListBox::DirListBox(QWidget* parent) : QListWidget(parent) {
+    setItemDelegate(new IndentDelegate(this));
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    connect(this, &QListWidget::itemDoubleClicked, this, &DirListBox::open);
+
+    path_ = QDir::cleanPath(QDir::currentPath());
+    ResumeNext err;
+    if (!err.step([&] { setPath(path_); }))
+        display(path_, {});
+}
+
+void DirListBox::setPath(const QString& path) {
+    QString folder;
+    const std::vector<Drive> drives = systemDrives();
+    const auto drive = std::find_if(drives.begin(), drives.end(),
+                                    [&](const Drive& d) { return d.text() == path; });
+    if (drive != drives.end()) {
+        if (!isReady(*drive))
+            platform::raise(ErrDeviceUnavailable);
+        folder = currentFolder(drives, *drive);
+    } else {
+        if (path.isEmpty())
+            platform::raise(ErrPathNotFound);
+        folder = QDir::cleanPath(QDir::current().absoluteFilePath(path));
+    }
+    if (!isFolder(folder))
+        platform::raise(ErrPathNotFound);
+    const std::optional<QStringList> subfolders = subfoldersOf(folder);
+    if (!subfolders)
+        platform::raise(ErrPathFileAccess);
+    const bool changed = folder != path_;
+    display(folder, *subfolders);
+    if (changed)
+        emit Change();
+}
+
+void DirListBox::Refresh() {
+    if (const std::optional<QStringList> subfolders = subfoldersOf(path_)) {
+        const int highlighted = ListIndex();
+        display(path_, *subfolders);
+        if (highlighted >= -opened_ && highlighted < ListCount())
+            setListIndex(highlighted);
+    }
+}
+
+void DirListBox::display(const QString& folder, const QStringList& subfolders) {
+    path_ = folder;
+    clear();
+    const QIcon openedIcon = style()->standardIcon(QStyle::SP_DirOpenIcon);
+    const QIcon closedIcon = style()->standardIcon(QStyle::SP_DirClosedIcon);
+    const auto add = [&](const QIcon& icon, const QString& text, const QString& path, int level) {
+        auto* item = new QListWidgetItem(icon, text, this);
+        item->setData(PathRole, path);
+        item->setData(LevelRole, level);
+        item->setToolTip(path);
+    };
+
+    // The root, then each folder on the way down.
+    add(openedIcon, QStringLiteral("/"), QStringLiteral("/"), 0);
+    const QStringList parts = folder.split(u'/', Qt::SkipEmptyParts);
+    QString path;
+    for (int level = 0; level < parts.size(); ++level) {
+        path += u'/' + parts[level];
+        add(openedIcon, parts[level], path, level + 1);
+    }
+    opened_ = static_cast<int>(parts.size()) + 1;
+    const QString prefix = folder.endsWith(u'/') ? folder : folder + u'/';
+    for (const QString& name : subfolders)
+        add(closedIcon, name, prefix + name, opened_);
+    setCurrentRow(opened_ - 1);
+}
+
+int DirListBox::ListCount() const {
+    return count() - opened_;
+}
+
+QString DirListBox::List(int index) const {
+    if (index < -opened_ || index >= ListCount())
+        platform::raise(ErrSubscriptOutOfRange);
+    return item(index + opened_)->data(PathRole).toString();
+}
+
+int DirListBox::ListIndex() const {
+    return currentRow() - opened_;
+}
+
+void DirListBox::setListIndex(int index) {
+    if (index < -opened_ || index >= ListCount())
+        platform::raise(ErrInvalidPropertyValue);
+    setCurrentRow(index + opened_);
+}
+
+void DirListBox::open(const QListWidgetItem* item) {
+    if (!item)
+        return;
+    // A folder that vanished since it was listed cannot be opened: the list is read again.
+    const QString path = item->data(PathRole).toString();
+    ResumeNext err;
+    if (!err.step([&] { setPath(path); }))
+        Refresh();
+}
+
+void DirListBox::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        open(currentItem());
+        return;
+    }
+    QListWidget::keyPressEvent(event);
+}
+
+} // namespace platform

@@ -1,0 +1,86 @@
+#include "platform/controls/drivelistbox.h"
+
+#include "platform/errors/runtimeerror.h"
+
+#include <QDir>
+#include <QSignalBlocker>
+#include <QStyle>
+#include <algorithm>
+
+namespace platform {
+
+namespace {
+
+std::vector<Drive> readyDrives() {
+    std::vector<Drive> drives = systemDrives();
+    std::erase_if(drives, [](const Drive& drive) { return !isReady(drive); });
+    return drives;
+}
+
+} // namespace
+
+DriveListBox::DriveListBox(QWidget* parent) : QComboBox(parent) {
+    setEditable(false);
+    setSizeAdjustPolicy(QComboBox::AdjustToContentsOnFirstShow);
+    std::vector<platform::Drive> drives = readyDrives();
+    const std::optional<platform::Drive> working = driveOf(drives, QDir::currentPath());
+    const QString current = working          ? working->text()
+                            : drives.empty() ? QString()
+                                             : drives.front().text();
+    fill(std::move(drives), current);
+    connect(this, &QComboBox::currentIndexChanged, this, &DriveListBox::indexChanged);
+}
+
+QString DriveListBox::Drive() const {
+    return current_;
+}
+
+void DriveListBox::setDrive(const QString& text) {
+    const std::optional<platform::Drive> drive = driveOf(drives_, text);
+    if (!drive)
+        platform::raise(ErrDeviceUnavailable);
+    if (drive->text() == current_)
+        return;
+    const auto it = std::find(drives_.begin(), drives_.end(), *drive);
+    setCurrentIndex(static_cast<int>(it - drives_.begin()));
+}
+
+void DriveListBox::Refresh() {
+    std::vector<platform::Drive> drives = readyDrives();
+    const auto current =
+        std::find_if(drives_.begin(), drives_.end(),
+                     [&](const platform::Drive& d) { return d.text() == current_; });
+    if (current != drives_.end() &&
+        std::find(drives.begin(), drives.end(), *current) == drives.end()) {
+        drives.push_back(*current);
+        std::sort(drives.begin(), drives.end(),
+                  [](const auto& a, const auto& b) { return a.mountPoint < b.mountPoint; });
+    }
+    fill(std::move(drives), current_);
+}
+
+void DriveListBox::showPopup() {
+    Refresh();
+    QComboBox::showPopup();
+}
+
+void DriveListBox::fill(std::vector<platform::Drive> drives, const QString& current) {
+    const QSignalBlocker blocker(this);
+    drives_ = std::move(drives);
+    clear();
+    const QIcon icon = style()->standardIcon(QStyle::SP_DriveHDIcon);
+    for (const platform::Drive& drive : drives_)
+        addItem(icon, drive.text());
+    current_ = current;
+    setCurrentIndex(findText(current, Qt::MatchExactly | Qt::MatchCaseSensitive));
+}
+
+void DriveListBox::indexChanged(int index) {
+    const QString text = index < 0 ? QString() : itemText(index);
+    if (text == current_)
+        return;
+    current_ = text;
+    emit Change();
+}
+
+} // namespace platform

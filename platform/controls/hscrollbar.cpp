@@ -1,0 +1,62 @@
+#include "platform/controls/hscrollbar.h"
+
+#include <QKeyEvent>
+#include <QStyleOptionFocusRect>
+#include <QStyleOptionSlider>
+#include <QStylePainter>
+
+namespace platform {
+
+HScrollBar::HScrollBar(QWidget* parent) : QScrollBar(Qt::Horizontal, parent) {}
+
+void HScrollBar::keyPressEvent(QKeyEvent* event) {
+    SliderAction action = SliderNoAction;
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+        action = SliderSingleStepSub;
+        break;
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        action = SliderSingleStepAdd;
+        break;
+    case Qt::Key_PageUp:
+        action = SliderPageStepSub;
+        break;
+    case Qt::Key_PageDown:
+        action = SliderPageStepAdd;
+        break;
+    case Qt::Key_Home:
+        action = SliderToMinimum;
+        break;
+    case Qt::Key_End:
+        action = SliderToMaximum;
+        break;
+    default:
+        QScrollBar::keyPressEvent(event);
+        return;
+    }
+    triggerAction(action);
+    event->accept();
+}
+
+QRect HScrollBar::part(QStyle::SubControl control) const {
+    QStyleOptionSlider slider;
+    initStyleOption(&slider);
+    return style()->subControlRect(QStyle::CC_ScrollBar, &slider, control, this);
+}
+
+// Qt's styles draw no focus mark on a scroll bar, so a person using the keyboard would not see
+// where the arrow keys go: the thumb gets the style's focus frame.
+void HScrollBar::paintEvent(QPaintEvent* event) {
+    QScrollBar::paintEvent(event);
+    if (!hasFocus())
+        return;
+    QStyleOptionFocusRect focus;
+    focus.initFrom(this);
+    focus.rect = part(QStyle::SC_ScrollBarSlider).adjusted(2, 2, -2, -2);
+    QStylePainter painter(this);
+    painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+}
+
+} // namespace platform

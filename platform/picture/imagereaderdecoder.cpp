@@ -1,0 +1,116 @@
+#include "platform/picture/imagereaderdecoder.h"
+
+#include "platform/errors/runtimeerror.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QImage>
+#include <QImageReader>
+#include <new>
+
+namespace platform {
+
+namespace {
+
+// Qt's own allocation bound (128 MB by default) would refuse a genuine 40-megapixel PNG; ours is
+// counted in pixels, so Qt's is raised to what the largest picture we accept can take in its
+// widest format (8 bytes a pixel).
+constexpr int ReaderAllocationLimitMB = static_cast<int>(MaxPicturePixels * 8 / (1024 * 1024));
+
+void writeOpaque(const QImage& image, const DecodeTarget& target) {
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* in = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        std::uint8_t* out = target.row(y);
+        for (int x = 0; x < image.width(); ++x, out += 3) {
+            out[0] = static_cast<std::uint8_t>(qBlue(in[x]));
+            out[1] = static_cast<std::uint8_t>(qGreen(in[x]));
+            out[2] = static_cast<std::uint8_t>(qRed(in[x]));
+        }
+    }
+}
+
+// Premultiplied colours over white: colour + (255 - alpha).
+void writeOverWhite(const QImage& image, const DecodeTarget& target) {
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* in = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        std::uint8_t* out = target.row(y);
+        for (int x = 0; x < image.width(); ++x, out += 3) {
+            const int clear = 255 - qAlpha(in[x]);
+            out[0] = static_cast<std::uint8_t>(qBlue(in[x]) + clear);
+            out[1] = static_cast<std::uint8_t>(qGreen(in[x]) + clear);
+            out[2] = static_cast<std::uint8_t>(qRed(in[x]) + clear);
+        }
+    }
+}
+
+// Reads with the reader for `format`, or the one the content names when it is empty.
+QImage readAs(QIODevice& device, const QByteArray& format, std::size_t fileBytes, QString& error) {
+    device.seek(0);
+    QImageReader reader(&device, format);
+    reader.setAutoTransform(true);
+    if (!reader.canRead()) {
+        error = reader.errorString();
+        return {};
+    }
+    // Refuse a huge claimed size before the reader takes memory for it.
+    if (const QSize size = reader.size(); size.isValid())
+        checkPictureSize(size.width(), size.height(), fileBytes);
+    QImage image = reader.read();
+    if (image.isNull())
+        error = reader.errorString();
+    return image;
+}
+
+// A header a TGA file could have: a colour-map flag, a known image type and pixel depth.
+bool couldBeTga(std::span<const std::uint8_t> data) {
+    if (data.size() < 18 || data[1] > 1)
+        return false;
+    const int type = data[2];
+    const int depth = data[16];
+    return (type == 1 || type == 2 || type == 3 || type == 9 || type == 10 || type == 11) &&
+           (depth == 8 || depth == 15 || depth == 16 || depth == 24 || depth == 32);
+}
+
+QImage read(std::span<const std::uint8_t> data) {
+    QImageReader::setAllocationLimit(ReaderAllocationLimitMB);
+    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data.data()),
+                                                     static_cast<qsizetype>(data.size()));
+    QBuffer device;
+    device.setData(bytes);
+    device.open(QIODevice::ReadOnly);
+    QString error;
+    QImage image = readAs(device, {}, data.size(), error);
+    // TGA has no signature: a TGA file whose header happens to look like a cursor's is handed to
+    // the cursor reader, which fails. Such a file gets a second chance as what it is.
+    if (image.isNull() && couldBeTga(data)) {
+        QString ignored;
+        image = readAs(device, "tga", data.size(), ignored);
+    }
+    if (image.isNull())
+        throw RuntimeError(ErrInvalidPicture, error);
+    return image;
+}
+
+} // namespace
+
+void decodeWithImageReader(std::span<const std::uint8_t> data, const TargetAllocator& allocate) {
+    QImage image;
+    try {
+        image = read(data);
+        // Readers may give a frame larger than they announced.
+        checkPictureSize(image.width(), image.height(), data.size());
+        const bool transparent = image.hasAlphaChannel();
+        image.convertTo(transparent ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+        if (image.isNull())
+            raise(ErrOutOfMemory);
+    } catch (const std::bad_alloc&) {
+        raise(ErrOutOfMemory);
+    }
+    const DecodeTarget target = allocate(image.width(), image.height(), TargetPixels::Zeroed);
+    if (image.format() == QImage::Format_ARGB32_Premultiplied)
+        writeOverWhite(image, target);
+    else
+        writeOpaque(image, target);
+}
+
+} // namespace platform

@@ -1,0 +1,171 @@
+#include "platform/picture/jpegdecoder.h"
+
+#include "platform/errors/runtimeerror.h"
+#include "platform/gdi/gdihandles.h"
+#include "platform/picture/exiforientation.h"
+#include "platform/picture/jpegheader.h"
+#include "platform/picture/orientedcopy.h"
+
+#include <array>
+#include <memory>
+#include <string_view>
+#include <turbojpeg.h>
+
+namespace platform {
+
+namespace {
+
+struct TjDestroy {
+    void operator()(void* handle) const { tjDestroy(handle); }
+};
+using TjHandle = std::unique_ptr<void, TjDestroy>;
+
+// The JPEG library's warnings: the data was damaged but decoding went on to the last row. Its
+// warning code stays set when a fatal error follows, so the message is what tells them apart (the
+// library reports only the first warning, and a fatal error always overwrites it).
+bool isWarning(std::string_view message) {
+    static constexpr std::array<std::string_view, 7> warnings = {
+        "Corrupt JPEG data",
+        "Premature end of JPEG file",
+        "Inconsistent progression sequence",
+        "Invalid SOS parameters for sequential JPEG",
+        "Warning: unknown JFIF revision",
+        "Unknown Adobe color transform code",
+        "Application transferred too many scanlines",
+    };
+    for (const auto warning : warnings)
+        if (message.starts_with(warning))
+            return true;
+    return false;
+}
+
+bool isOutOfMemory(std::string_view message) {
+    return message.find("Insufficient memory") != std::string_view::npos ||
+           message.find("Memory allocation failure") != std::string_view::npos;
+}
+
+// Accepts a result that is success or a mere warning; anything else is thrown.
+void check(void* handle, int result) {
+    if (result == 0)
+        return;
+    const char* text = tjGetErrorStr2(handle);
+    const std::string_view message = text ? text : "";
+    if (tjGetErrorCode(handle) == TJERR_WARNING && isWarning(message))
+        return;
+    throw RuntimeError(isOutOfMemory(message) ? ErrOutOfMemory : ErrInvalidPicture,
+                       QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())));
+}
+
+constexpr std::uint8_t scale(unsigned a, unsigned b) { // a * b / 255, rounded
+    const unsigned t = a * b + 128;
+    return static_cast<std::uint8_t>((t + (t >> 8)) >> 8);
+}
+
+// Pixel converters, as lambdas so that the copy loop inlines them.
+constexpr auto copyBgr = [](const std::uint8_t* in, std::uint8_t* out) {
+    out[0] = in[0];
+    out[1] = in[1];
+    out[2] = in[2];
+};
+
+// Adobe's programs store CMYK inverted (255 = no ink); other writers store ink amounts.
+constexpr auto invertedCmykToBgr = [](const std::uint8_t* in, std::uint8_t* out) {
+    out[0] = scale(in[2], in[3]);
+    out[1] = scale(in[1], in[3]);
+    out[2] = scale(in[0], in[3]);
+};
+
+constexpr auto cmykToBgr = [](const std::uint8_t* in, std::uint8_t* out) {
+    out[0] = scale(255u - in[2], 255u - in[3]);
+    out[1] = scale(255u - in[1], 255u - in[3]);
+    out[2] = scale(255u - in[0], 255u - in[3]);
+};
+
+gdi::HBITMAP createTopDownDib(int width, int height, int pixelBytes, void** bits) {
+    gdi::BITMAPINFOHEADER header;
+    header.biSize = sizeof header;
+    header.biWidth = width;
+    header.biHeight = -height;
+    header.biPlanes = 1;
+    header.biBitCount = static_cast<std::uint16_t>(pixelBytes * 8);
+    header.biCompression = gdi::BI_RGB;
+    return gdi::CreateDIBSection(0, &header, gdi::DIB_RGB_COLORS, bits, 0, 0);
+}
+
+// Pixels decoded aside, top-down, `pixelBytes` (3 or 4) to a pixel. They live in a DIB section:
+// the drawing layer recycles the memory of freed bitmaps, so a run over many turned photos does
+// not fault in fresh memory for each.
+class Scratch {
+public:
+    Scratch(int width, int height, int pixelBytes)
+        : bitmap_(createTopDownDib(width, height, pixelBytes, &bits_)) {
+        gdi::BITMAP description;
+        if (!bitmap_ || !bits_ ||
+            gdi::GetObjectA(bitmap_.get(), sizeof description, &description) == 0)
+            raise(ErrOutOfMemory);
+        stride_ = static_cast<std::size_t>(description.bmWidthBytes);
+    }
+    std::uint8_t* bits() const { return static_cast<std::uint8_t*>(bits_); }
+    std::size_t stride() const { return stride_; }
+
+private:
+    void* bits_ = nullptr;
+    gdi::OwnedBitmap bitmap_;
+    std::size_t stride_ = 0;
+};
+
+} // namespace
+
+void decodeJpeg(std::span<const std::uint8_t> data, const TargetAllocator& allocate) {
+    const auto header = readJpegHeader(data);
+    if (!header || !header->decodable())
+        raise(ErrInvalidPicture);
+    const int width = header->width;
+    const int height = header->height;
+    checkPictureSize(width, height, data.size());
+    const int orientation = header->orientation;
+    const bool turned = swapsAxes(orientation);
+
+    const TjHandle decompressor(tjInitDecompress());
+    if (!decompressor)
+        raise(ErrOutOfMemory);
+    const auto* jpeg = data.data();
+    const auto jpegSize = static_cast<unsigned long>(data.size());
+
+    if (header->components != 4 && !turned) {
+        // The common case: decoded straight into the target, bottom-up, at its padded stride.
+        // Reading the rows top-down into the bottom-up target mirrors them top to bottom.
+        // Every row is decoded, a truncated stream's missing part as grey, or the decode fails
+        // and the picture goes.
+        const DecodeTarget target = allocate(width, height, TargetPixels::Overwritten);
+        const bool flipped = orientation == 3 || orientation == 4;
+        const int flags = TJFLAG_LIMITSCANS | (flipped ? 0 : TJFLAG_BOTTOMUP);
+        check(decompressor.get(),
+              tjDecompress2(decompressor.get(), jpeg, jpegSize, target.bits, width,
+                            static_cast<int>(target.stride), height, TJPF_BGR, flags));
+        if (orientation == 2 || orientation == 3)
+            mirrorRows(target);
+        return;
+    }
+
+    // CMYK needs converting, a quarter turn needs transposing: decode top-down aside first.
+    const bool cmyk = header->components == 4;
+    const int pixelBytes = cmyk ? 4 : 3;
+    const Scratch scratch(width, height, pixelBytes);
+    check(decompressor.get(), tjDecompress2(decompressor.get(), jpeg, jpegSize, scratch.bits(),
+                                            width, static_cast<int>(scratch.stride()), height,
+                                            cmyk ? TJPF_CMYK : TJPF_BGR, TJFLAG_LIMITSCANS));
+    const DecodeTarget target = turned ? allocate(height, width, TargetPixels::Overwritten)
+                                       : allocate(width, height, TargetPixels::Overwritten);
+    if (!cmyk)
+        copyOriented<3>(scratch.bits(), scratch.stride(), width, height, orientation, target,
+                        copyBgr);
+    else if (header->adobe)
+        copyOriented<4>(scratch.bits(), scratch.stride(), width, height, orientation, target,
+                        invertedCmykToBgr);
+    else
+        copyOriented<4>(scratch.bits(), scratch.stride(), width, height, orientation, target,
+                        cmykToBgr);
+}
+
+} // namespace platform

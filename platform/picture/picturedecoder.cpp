@@ -1,0 +1,22 @@
+#include "platform/picture/picturedecoder.h"
+
+#include "platform/errors/runtimeerror.h"
+#include "platform/picture/bmpdecoder.h"
+#include "platform/picture/imagereaderdecoder.h"
+#include "platform/picture/jpegdecoder.h"
+#include "platform/picture/jpegheader.h"
+
+namespace platform {
+
+void decodePicture(std::span<const std::uint8_t> data, const TargetAllocator& allocate) {
+    if (data.empty())
+        raise(ErrInvalidPicture);
+    if (looksLikeJpeg(data))
+        decodeJpeg(data, allocate);
+    else if (looksLikeBmp(data))
+        decodeBmp(data, allocate);
+    else
+        decodeWithImageReader(data, allocate);
+}
+
+} // namespace platform

@@ -1,0 +1,90 @@
+#include "platform/picture/picturefile.h"
+
+#include "platform/errors/runtimeerror.h"
+#include "platform/files/filedescriptor.h"
+#include "platform/picture/decodetarget.h"
+
+#include <QFile>
+#include <cerrno>
+#include <fcntl.h>
+#include <memory>
+#include <new>
+#include <sys/stat.h>
+
+namespace platform {
+
+namespace {
+
+// One buffer per thread, grown as needed, so that a run over many files does not allocate (and
+// fault in) fresh memory for each of them. After an unusually large file it shrinks again.
+struct ReadBuffer {
+    static constexpr std::size_t KeptAtMost = std::size_t{64} << 20;
+    std::unique_ptr<std::uint8_t[]> bytes;
+    std::size_t capacity = 0;
+
+    std::uint8_t* reserve(std::size_t size) {
+        if (size > capacity || (capacity > KeptAtMost && size <= KeptAtMost)) {
+            bytes.reset();
+            capacity = 0;
+            bytes = std::make_unique_for_overwrite<std::uint8_t[]>(size);
+            capacity = size;
+        }
+        return bytes.get();
+    }
+};
+
+[[noreturn]] void raiseOpenError(int error) {
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        raise(ErrFileNotFound);
+    case ENOMEM:
+        raise(ErrOutOfMemory);
+    default:
+        raise(ErrPathFileAccess);
+    }
+}
+
+} // namespace
+
+std::span<const std::uint8_t> readPictureFile(const QString& path) {
+    if (path.isEmpty())
+        raise(ErrFileNotFound);
+    const QByteArray name = QFile::encodeName(path);
+    // O_NONBLOCK: opening a FIFO must not wait for a writer.
+    const FileDescriptor file(::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (file.get() < 0)
+        raiseOpenError(errno);
+    struct stat info {};
+    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        raise(ErrPathFileAccess);
+    if (info.st_size == 0)
+        return {};
+
+    if (!fitsIntoMemory(info.st_size))
+        raise(ErrOutOfMemory);
+    static thread_local ReadBuffer buffer;
+    std::uint8_t* data = nullptr;
+    try {
+        data = buffer.reserve(static_cast<std::size_t>(info.st_size));
+    } catch (const std::bad_alloc&) {
+        raise(ErrOutOfMemory);
+    }
+    // Normally one read() takes the whole file; a file that shrinks meanwhile gives what is left.
+    std::size_t done = 0;
+    const auto size = static_cast<std::size_t>(info.st_size);
+    while (done < size) {
+        const ssize_t got = ::read(file.get(), data + done, size - done);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            raise(ErrPathFileAccess);
+        }
+        if (got == 0)
+            break;
+        done += static_cast<std::size_t>(got);
+    }
+    return {data, done};
+}
+
+} // namespace platform

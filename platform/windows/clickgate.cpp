@@ -1,0 +1,42 @@
+#include "platform/windows/clickgate.h"
+
+#include <QAbstractButton>
+#include <QEvent>
+#include <QTimer>
+
+namespace platform {
+
+ClickGate::ClickGate(QObject* parent) : QObject(parent) {}
+
+void ClickGate::guard(QAbstractButton& button) {
+    button.installEventFilter(this);
+}
+
+void ClickGate::dropPendingClick(QObject* target) {
+    dropped_ = target;
+    // The press or access key that moved the focus reaches the button before this reset runs.
+    QTimer::singleShot(0, this, [this] { dropped_ = nullptr; });
+}
+
+bool ClickGate::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        // The application gave the button the focus before the press reaches it here.
+        break;
+    case QEvent::Shortcut:
+        // The access key's focus move is made here, before the button acts on the key, so that a
+        // refusal is known before it clicks.
+        if (auto* button = static_cast<QWidget*>(watched); button->focusPolicy() != Qt::NoFocus)
+            button->setFocus(Qt::ShortcutFocusReason);
+        break;
+    default:
+        return false;
+    }
+    if (dropped_ == nullptr || dropped_ != watched)
+        return false;
+    dropped_ = nullptr;
+    return true;
+}
+
+} // namespace platform

@@ -1,0 +1,204 @@
+#include "platform/errors/runtimeerror.h"
+#include "platform/picture/imagereaderdecoder.h"
+#include "support/errornumber.h"
+#include "support/picturesamples.h"
+
+#include <QBuffer>
+#include <QImageWriter>
+#include <QPainter>
+#include <gtest/gtest.h>
+
+using platform::decodeWithImageReader;
+using namespace testsupport;
+
+namespace {
+
+int errorOf(const QByteArray& data, MemoryPicture& picture) {
+    return errorNumber([&] { decodeWithImageReader(bytesOf(data), picture.allocator()); });
+}
+
+void expectSample(const MemoryPicture& picture) {
+    ASSERT_EQ(picture.width(), SampleWidth);
+    ASSERT_EQ(picture.height(), SampleHeight);
+    for (int y = 0; y < SampleHeight; ++y)
+        for (int x = 0; x < SampleWidth; ++x)
+            ASSERT_EQ(picture.pixel(x, y), sampleColour(sampleIndex(x, y))) << x << ", " << y;
+    EXPECT_TRUE(picture.paddingUntouched());
+}
+
+struct Lossless {
+    const char* format;
+    QImage::Format pixels;
+};
+
+class ReaderFormats : public testing::TestWithParam<Lossless> {};
+
+TEST_P(ReaderFormats, DecodeExactly) {
+    const auto [format, pixels] = GetParam();
+    const QImage sample = samplePicture().convertToFormat(pixels);
+    MemoryPicture picture;
+    decodeWithImageReader(bytesOf(encoded(sample, format)), picture.allocator());
+    expectSample(picture);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Plugins, ReaderFormats,
+    testing::Values(Lossless{"png", QImage::Format_RGB32}, Lossless{"png", QImage::Format_RGB888},
+                    Lossless{"png", QImage::Format_Indexed8},
+                    Lossless{"png", QImage::Format_RGBA64}, Lossless{"tiff", QImage::Format_RGB32},
+                    Lossless{"ppm", QImage::Format_RGB32}, Lossless{"ico", QImage::Format_ARGB32}),
+    [](const auto& info) {
+        return std::string(info.param.format) + "_" + std::to_string(info.param.pixels);
+    });
+
+TEST(ImageReaderDecoder, DecodesLosslessWebP) {
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "webp");
+    writer.setQuality(100); // lossless
+    ASSERT_TRUE(writer.write(samplePicture()));
+    MemoryPicture picture;
+    decodeWithImageReader(bytesOf(data), picture.allocator());
+    expectSample(picture);
+}
+
+TEST(ImageReaderDecoder, LaysTransparencyOntoWhite) {
+    QImage image(3, 1, QImage::Format_ARGB32);
+    image.setPixel(0, 0, qRgba(255, 0, 0, 255));
+    image.setPixel(1, 0, qRgba(0, 255, 0, 0));
+    image.setPixel(2, 0, qRgba(0, 0, 255, 128));
+    for (const char* format : {"png", "tiff", "webp", "ico"}) {
+        MemoryPicture picture;
+        QByteArray data;
+        QBuffer buffer(&data);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, format);
+        writer.setQuality(100);
+        ASSERT_TRUE(writer.write(image));
+        decodeWithImageReader(bytesOf(data), picture.allocator());
+        EXPECT_EQ(picture.pixel(0, 0), qRgb(255, 0, 0)) << format;
+        EXPECT_EQ(picture.pixel(1, 0), qRgb(255, 255, 255)) << format;
+        EXPECT_TRUE(near(picture.pixel(2, 0), qRgb(127, 127, 255), 1)) << format;
+    }
+}
+
+TEST(ImageReaderDecoder, DecodesGif) {
+    MemoryPicture picture;
+    decodeWithImageReader(bytesOf(gifFile(SampleWidth, SampleHeight, {sampleIndices()})),
+                          picture.allocator());
+    expectSample(picture);
+}
+
+TEST(ImageReaderDecoder, TakesTheFirstFrameOfAnAnimatedGif) {
+    const std::vector<int> red(SampleWidth * SampleHeight, 1);
+    MemoryPicture picture;
+    decodeWithImageReader(bytesOf(gifFile(SampleWidth, SampleHeight, {sampleIndices(), red})),
+                          picture.allocator());
+    expectSample(picture);
+}
+
+TEST(ImageReaderDecoder, LaysTransparentGifPixelsOntoWhite) {
+    MemoryPicture picture;
+    decodeWithImageReader(bytesOf(gifFile(2, 1, {{3, 0}}, 0)), picture.allocator());
+    EXPECT_EQ(picture.pixel(0, 0), qRgb(0, 0, 255));
+    EXPECT_EQ(picture.pixel(1, 0), qRgb(255, 255, 255));
+}
+
+TEST(ImageReaderDecoder, DecodesTga) {
+    MemoryPicture picture;
+    decodeWithImageReader(bytesOf(tgaFile(samplePicture())), picture.allocator());
+    expectSample(picture);
+}
+
+class TiffOrientations : public testing::TestWithParam<int> {};
+
+TEST_P(TiffOrientations, ComeOutUpright) {
+    const int orientation = GetParam();
+    // Qt's transformation flags, indexed by the EXIF orientation value they stand for.
+    static const QImageIOHandler::Transformations flags[] = {
+        QImageIOHandler::TransformationNone,      QImageIOHandler::TransformationNone,
+        QImageIOHandler::TransformationMirror,    QImageIOHandler::TransformationRotate180,
+        QImageIOHandler::TransformationFlip,      QImageIOHandler::TransformationFlipAndRotate90,
+        QImageIOHandler::TransformationRotate90,  QImageIOHandler::TransformationMirrorAndRotate90,
+        QImageIOHandler::TransformationRotate270,
+    };
+    const QImage upright = quarteredPicture(12, 8);
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "tiff");
+    writer.setTransformation(flags[orientation]);
+    ASSERT_TRUE(writer.write(storedForOrientation(upright, orientation)));
+    MemoryPicture picture;
+    decodeWithImageReader(bytesOf(data), picture.allocator());
+    ASSERT_EQ(picture.width(), 12);
+    ASSERT_EQ(picture.height(), 8);
+    EXPECT_TRUE(hasQuarters(picture, 0));
+}
+
+INSTANTIATE_TEST_SUITE_P(AllEight, TiffOrientations, testing::Range(1, 9));
+
+TEST(ImageReaderDecoder, ReadsAFortyMegapixelPngBeyondQtsDefaultLimit) {
+    QImage big(8000, 5000, QImage::Format_RGB32);
+    big.fill(qRgb(10, 200, 30));
+    {
+        QPainter painter(&big);
+        painter.fillRect(0, 0, 10, 10, Qt::red);
+    }
+    const QByteArray png = encoded(big, "png");
+    big = QImage();
+    MemoryPicture picture;
+    decodeWithImageReader(bytesOf(png), picture.allocator());
+    EXPECT_EQ(picture.width(), 8000);
+    EXPECT_EQ(picture.height(), 5000);
+    EXPECT_EQ(picture.pixel(0, 0), qRgb(255, 0, 0));
+    EXPECT_EQ(picture.pixel(7999, 4999), qRgb(10, 200, 30));
+}
+
+// A PNG whose header claims another size (the header's checksum is not checked by Qt's reader,
+// but it is fixed anyway so that only the size lies).
+QByteArray pngClaiming(int width, int height) {
+    QByteArray png = encoded(samplePicture(), "png");
+    const auto ihdr = png.indexOf("IHDR");
+    for (int i = 0; i < 4; ++i) {
+        png[ihdr + 4 + i] = static_cast<char>(width >> (24 - 8 * i));
+        png[ihdr + 8 + i] = static_cast<char>(height >> (24 - 8 * i));
+    }
+    const quint32 crc = [&] {
+        quint32 c = 0xFFFFFFFFu;
+        for (int i = 0; i < 17; ++i) {
+            c ^= static_cast<quint8>(png[ihdr + i]);
+            for (int k = 0; k < 8; ++k)
+                c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+        }
+        return ~c;
+    }();
+    for (int i = 0; i < 4; ++i)
+        png[ihdr + 17 + i] = static_cast<char>(crc >> (24 - 8 * i));
+    return png;
+}
+
+struct Refused {
+    const char* name;
+    QByteArray data;
+};
+
+class ReaderRefuses : public testing::TestWithParam<Refused> {};
+
+TEST_P(ReaderRefuses, AsNotAPictureWithoutTakingMemory) {
+    MemoryPicture picture;
+    EXPECT_EQ(errorOf(GetParam().data, picture), platform::ErrInvalidPicture);
+    EXPECT_EQ(picture.allocations(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Data, ReaderRefuses,
+    testing::Values(Refused{"Text", QByteArray("Dies ist kein Bild, nur ein Text.\n")},
+                    Refused{"Zeros", QByteArray(100, '\0')},
+                    Refused{"PngClaiming60000x60000", pngClaiming(60000, 60000)},
+                    Refused{"PngClaiming16000x16000", pngClaiming(16000, 16000)},
+                    Refused{"TruncatedPngHeader", encoded(samplePicture(), "png").left(20)}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace

@@ -1,0 +1,195 @@
+#include "platform/errors/runtimeerror.h"
+#include "platform/gdi/gdi.h"
+#include "platform/gdi/pixelmemory.h"
+#include "platform/picture/picture.h"
+#include "support/picturesamples.h"
+#include "support/sanitizers.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdlib>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using platform::LoadPicture;
+using platform::RuntimeError;
+using namespace testsupport;
+
+namespace {
+
+class LoadPictureTest : public testing::Test {
+protected:
+    QString write(const QString& name, const QByteArray& content) const {
+        const QString path = dir.filePath(name);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+            ADD_FAILURE() << "cannot write " << qPrintable(path);
+        return path;
+    }
+    static int errorOf(const QString& path) {
+        try {
+            LoadPicture(path);
+        } catch (const RuntimeError& e) {
+            return e.number();
+        }
+        return 0;
+    }
+
+    QTemporaryDir dir;
+};
+
+// The picture's bitmap as the image buffer reads it: its description, then its rows.
+struct Loaded {
+    gdi::BITMAP description;
+    QRgb pixel(int x, int y) const { // y counted from the top; rows lie bottom-up
+        const auto* p = static_cast<const std::uint8_t*>(description.bmBits) +
+                        static_cast<std::size_t>(description.bmHeight - 1 - y) *
+                            static_cast<std::size_t>(description.bmWidthBytes) +
+                        static_cast<std::size_t>(x) * 3;
+        return qRgb(p[2], p[1], p[0]);
+    }
+};
+
+Loaded describe(const platform::PictureDisp& picture) {
+    Loaded loaded{};
+    EXPECT_EQ(gdi::GetObjectA(picture->Handle(), sizeof loaded.description, &loaded.description),
+              static_cast<int>(sizeof loaded.description));
+    return loaded;
+}
+
+struct Format {
+    const char* name;
+    QByteArray (*content)();
+};
+
+class LoadPictureFormats : public LoadPictureTest, public testing::WithParamInterface<Format> {};
+
+TEST_P(LoadPictureFormats, GiveABottomUp24BitBitmapOfThePicture) {
+    const int before = gdi::liveObjectCount();
+    {
+        const auto picture = LoadPicture(write(GetParam().name, GetParam().content()));
+        const Loaded loaded = describe(picture);
+        EXPECT_EQ(loaded.description.bmWidth, SampleWidth);
+        EXPECT_EQ(loaded.description.bmHeight, SampleHeight);
+        EXPECT_EQ(loaded.description.bmBitsPixel, 24);
+        EXPECT_EQ(loaded.description.bmWidthBytes, 24); // 7 x 3 bytes, padded to 4
+        for (int y = 0; y < SampleHeight; ++y)
+            for (int x = 0; x < SampleWidth; ++x)
+                ASSERT_EQ(loaded.pixel(x, y), sampleColour(sampleIndex(x, y))) << x << "," << y;
+        EXPECT_EQ(gdi::liveObjectCount(), before + 1);
+    }
+    EXPECT_EQ(gdi::liveObjectCount(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, LoadPictureFormats,
+    testing::Values(Format{"a.png", [] { return encoded(samplePicture(), "png"); }},
+                    Format{"a.bmp", [] { return encoded(samplePicture(), "bmp"); }},
+                    Format{"a.gif",
+                           [] { return gifFile(SampleWidth, SampleHeight, {sampleIndices()}); }},
+                    Format{"a.tif", [] { return encoded(samplePicture(), "tiff"); }},
+                    Format{"png-named.jpg", [] { return encoded(samplePicture(), "png"); }},
+                    Format{"Föto – ß.png", [] { return encoded(samplePicture(), "png"); }}),
+    [](const auto& info) { return std::to_string(info.index); });
+
+TEST_F(LoadPictureTest, LoadsJpegUprightWithItsColours) {
+    const QImage upright = quarteredPicture(35, 21);
+    const auto picture = LoadPicture(
+        write(QStringLiteral("Föto – ß.jpg"),
+              withExifOrientation(encoded(storedForOrientation(upright, 6), "jpeg", 95), 6)));
+    const Loaded loaded = describe(picture);
+    ASSERT_EQ(loaded.description.bmWidth, 35);
+    ASSERT_EQ(loaded.description.bmHeight, 21);
+    EXPECT_TRUE(near(loaded.pixel(2, 2), qRgb(255, 0, 0), 24));
+    EXPECT_TRUE(near(loaded.pixel(32, 2), qRgb(0, 255, 0), 24));
+    EXPECT_TRUE(near(loaded.pixel(2, 18), qRgb(0, 0, 255), 24));
+    EXPECT_TRUE(near(loaded.pixel(32, 18), qRgb(255, 255, 255), 24));
+}
+
+TEST_F(LoadPictureTest, ATruncatedJpegIsAPictureWithAGreyBottom) {
+    const QByteArray whole = encoded(quarteredPicture(64, 64), "jpeg", 95);
+    const auto scan = whole.indexOf(QByteArray("\xFF\xDA", 2));
+    const auto picture =
+        LoadPicture(write("cut.jpg", whole.left(scan + (whole.size() - scan) / 3)));
+    const Loaded loaded = describe(picture);
+    EXPECT_TRUE(near(loaded.pixel(2, 2), qRgb(255, 0, 0), 24));
+    EXPECT_TRUE(near(loaded.pixel(32, 61), qRgb(128, 128, 128), 4));
+}
+
+TEST_F(LoadPictureTest, FailuresAreTellable) {
+    write("plain", "x");
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder.jpg"));
+    ASSERT_EQ(::mkfifo(qPrintable(dir.filePath("y.jpg")), 0600), 0);
+    ASSERT_EQ(::symlink(qPrintable(dir.filePath("gone.jpg")), qPrintable(dir.filePath("d.jpg"))),
+              0);
+    QByteArray lying = encoded(samplePicture(), "bmp");
+    lying[18] = lying[22] = static_cast<char>(0x60); // 60000 x 60000 (0xEA60)
+    lying[19] = lying[23] = static_cast<char>(0xEA);
+    const int before = gdi::liveObjectCount();
+
+    EXPECT_EQ(errorOf(dir.filePath("missing.jpg")), platform::ErrFileNotFound);
+    EXPECT_EQ(errorOf(dir.filePath("d.jpg")), platform::ErrFileNotFound);
+    EXPECT_EQ(errorOf(dir.filePath("plain/below.jpg")), platform::ErrFileNotFound);
+    EXPECT_EQ(errorOf(dir.filePath("folder.jpg")), platform::ErrPathFileAccess);
+    EXPECT_EQ(errorOf(dir.filePath("y.jpg")), platform::ErrPathFileAccess);
+    EXPECT_EQ(errorOf(write("empty.jpg", {})), platform::ErrInvalidPicture);
+    EXPECT_EQ(errorOf(write("text.jpg", "Dies ist kein Bild.\n")), platform::ErrInvalidPicture);
+    EXPECT_EQ(errorOf(write("lying.bmp", lying)), platform::ErrInvalidPicture);
+    EXPECT_EQ(gdi::liveObjectCount(), before);
+}
+
+TEST_F(LoadPictureTest, ABitmapTakenBeforeAFatalErrorIsGivenBack) {
+    // The header is sound, so the bitmap is made; the data then fails: stray bytes (a warning)
+    // followed by a Huffman table that defines too many codes (fatal).
+    QByteArray jpeg = encoded(quarteredPicture(32, 32), "jpeg", 90);
+    const auto dht = jpeg.indexOf(QByteArray("\xFF\xC4", 2), jpeg.indexOf("\xFF\xC0"));
+    ASSERT_GT(dht, 0);
+    jpeg.insert(dht, QByteArray("\x01\x02\x03", 3));
+    for (int i = 0; i < 16; ++i)
+        jpeg[dht + 3 + 5 + i] = static_cast<char>(0xFF);
+    const int before = gdi::liveObjectCount();
+    EXPECT_EQ(errorOf(write("fatal.jpg", jpeg)), platform::ErrInvalidPicture);
+    EXPECT_EQ(gdi::liveObjectCount(), before);
+}
+
+// Runs a load in a child whose address space has room for little more than it has already
+// taken, and exits with the load's error number.
+[[noreturn]] void loadWithLittleMemory(const QString& path) {
+    gdi::setRecycledBlockLimit(0);
+    long pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    const rlim_t limit = static_cast<rlim_t>(pages) * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) +
+                         (rlim_t{24} << 20);
+    const rlimit bound{limit, limit};
+    ::setrlimit(RLIMIT_AS, &bound);
+    try {
+        LoadPicture(path);
+    } catch (const RuntimeError& e) {
+        std::_Exit(e.number());
+    }
+    std::_Exit(0);
+}
+
+TEST_F(LoadPictureTest, RunningOutOfMemoryIsError7) {
+    if (testsupport::kAddressSanitizer)
+        GTEST_SKIP() << "the address sanitizer's allocator ends the process when memory runs out";
+    // 4000 x 3000 pixels need 36 MB of bitmap.
+    QImage big(4000, 3000, QImage::Format_RGB32);
+    big.fill(qRgb(90, 120, 150));
+    const QString jpeg = write("big.jpg", encoded(big, "jpeg", 80));
+    const QString turned = write("turned.jpg", withExifOrientation(encoded(big, "jpeg", 80), 6));
+    const QString bmp = write("big.bmp", encoded(big, "bmp"));
+    big = QImage();
+    testing::FLAGS_gtest_death_test_style = "threadsafe";
+    EXPECT_EXIT(loadWithLittleMemory(jpeg), testing::ExitedWithCode(platform::ErrOutOfMemory), "");
+    EXPECT_EXIT(loadWithLittleMemory(turned), testing::ExitedWithCode(platform::ErrOutOfMemory),
+                "");
+    EXPECT_EXIT(loadWithLittleMemory(bmp), testing::ExitedWithCode(platform::ErrOutOfMemory), "");
+}
+
+} // namespace

@@ -1,0 +1,81 @@
+#include "platform/errors/runtimeerror.h"
+#include "platform/picture/picturefile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using platform::readPictureFile;
+using platform::RuntimeError;
+
+namespace {
+
+class PictureFile : public testing::Test {
+protected:
+    QString path(const QString& name) const { return dir.filePath(name); }
+    void write(const QString& name, const QByteArray& content) const {
+        QFile file(path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    static QByteArray read(const QString& file) {
+        const auto bytes = readPictureFile(file);
+        return QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                          static_cast<qsizetype>(bytes.size()));
+    }
+    static int errorOf(const QString& file) {
+        try {
+            readPictureFile(file);
+        } catch (const RuntimeError& e) {
+            return e.number();
+        }
+        return 0;
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(PictureFile, ReadsTheWholeFileEachTimeAfresh) {
+    const QByteArray big(300000, 'x');
+    write("big.bmp", big);
+    write("small.bmp", "small");
+    EXPECT_EQ(read(path("big.bmp")), big);
+    EXPECT_EQ(read(path("small.bmp")), "small");
+    EXPECT_EQ(read(path("big.bmp")), big);
+}
+
+TEST_F(PictureFile, ReadsNamesBeyondAscii) {
+    write(QStringLiteral("Föto – ß.jpg"), "content");
+    EXPECT_EQ(read(path(QStringLiteral("Föto – ß.jpg"))), "content");
+}
+
+TEST_F(PictureFile, AnEmptyFileHasNoBytes) {
+    write("empty.jpg", {});
+    EXPECT_TRUE(readPictureFile(path("empty.jpg")).empty());
+}
+
+TEST_F(PictureFile, MissingFilesAreNotFound) {
+    write("file", "x");
+    ASSERT_EQ(::symlink(qPrintable(path("gone")), qPrintable(path("dangling.jpg"))), 0);
+    EXPECT_EQ(errorOf(path("missing.jpg")), platform::ErrFileNotFound);
+    EXPECT_EQ(errorOf(path("no folder/a.jpg")), platform::ErrFileNotFound);
+    EXPECT_EQ(errorOf(path("file/a.jpg")), platform::ErrFileNotFound);
+    EXPECT_EQ(errorOf(path("dangling.jpg")), platform::ErrFileNotFound);
+    EXPECT_EQ(errorOf({}), platform::ErrFileNotFound);
+}
+
+TEST_F(PictureFile, WhatIsNoRegularFileCannotBeRead) {
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder.jpg"));
+    ASSERT_EQ(::mkfifo(qPrintable(path("pipe.jpg")), 0600), 0);
+    ASSERT_EQ(::symlink(qPrintable(path("loop2.jpg")), qPrintable(path("loop1.jpg"))), 0);
+    ASSERT_EQ(::symlink(qPrintable(path("loop1.jpg")), qPrintable(path("loop2.jpg"))), 0);
+    EXPECT_EQ(errorOf(path("folder.jpg")), platform::ErrPathFileAccess);
+    EXPECT_EQ(errorOf(path("pipe.jpg")), platform::ErrPathFileAccess); // without waiting
+    EXPECT_EQ(errorOf(path("loop1.jpg")), platform::ErrPathFileAccess);
+    EXPECT_EQ(errorOf("/dev/zero"), platform::ErrPathFileAccess);
+}
+
+} // namespace
