@@ -3,6 +3,7 @@
 #include "platform/errors/resumenext.h"
 #include "platform/errors/runtimeerror.h"
 #include "platform/files/drives.h"
+#include "platform/files/folderlisting.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,10 +11,6 @@
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <algorithm>
-#include <cerrno>
-#include <dirent.h>
-#include <fcntl.h>
-#include <memory>
 #include <optional>
 #include <sys/stat.h>
 
@@ -49,34 +46,15 @@ private:
 // The names of a folder's subfolders (links to folders count), hidden ones and names that are not
 // valid text left out, sorted without regard to case; nothing when the folder cannot be read.
 std::optional<QStringList> subfoldersOf(const QString& folder) {
-    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(QFile::encodeName(folder).constData()),
-                                                  &::closedir);
-    if (!dir)
-        return std::nullopt;
     QStringList names;
-    for (;;) {
-        errno = 0;
-        const dirent* entry = ::readdir(dir.get());
-        if (!entry) {
-            if (errno != 0)
-                return std::nullopt;
-            break;
-        }
-        const QByteArray encoded(entry->d_name);
-        if (encoded.startsWith('.'))
-            continue;
+    const bool read = readFolder(QFile::encodeName(folder).toStdString(), [&](FolderEntry& entry) {
         struct stat status {};
-        if (::fstatat(::dirfd(dir.get()), entry->d_name, &status, 0) != 0 ||
-            !S_ISDIR(status.st_mode))
-            continue;
-        const QString name = QFile::decodeName(encoded);
-        if (QFile::encodeName(name) == encoded)
-            names.push_back(name);
-    }
-    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-        const int folded = a.compare(b, Qt::CaseInsensitive);
-        return folded != 0 ? folded < 0 : a < b;
+        if (::fstatat(entry.folder, entry.name, &status, 0) == 0 && S_ISDIR(status.st_mode))
+            names.push_back(std::move(entry.text));
     });
+    if (!read)
+        return std::nullopt;
+    sortWithoutCase(names);
     return names;
 }
 

@@ -31,7 +31,69 @@ QString decodeName(const char* name) {
     return decoder.hasError() ? QString() : text;
 }
 
+// Case-folded name and name, in the lists' order afterwards.
+using KeyedNames = std::vector<std::pair<QString, QString>>;
+
+QStringList sortedNames(KeyedNames& keyed) {
+    // Plain comparison of UTF-16 code units, inlined: the sort is most of a reading's own work.
+    const auto units = [](const QString& text) {
+        return std::u16string_view(reinterpret_cast<const char16_t*>(text.constData()),
+                                   static_cast<std::size_t>(text.size()));
+    };
+    std::sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
+        const int folded = units(a.first).compare(units(b.first));
+        return folded != 0 ? folded < 0 : units(a.second) < units(b.second);
+    });
+    QStringList names;
+    names.reserve(static_cast<qsizetype>(keyed.size()));
+    for (auto& entry : keyed)
+        names.push_back(std::move(entry.second));
+    return names;
+}
+
+FolderEntry::Type typeOf(unsigned char type) {
+    switch (type) {
+    case DT_REG:
+        return FolderEntry::Type::Regular;
+    case DT_DIR:
+        return FolderEntry::Type::Folder;
+    case DT_LNK:
+        return FolderEntry::Type::Link;
+    case DT_UNKNOWN:
+        return FolderEntry::Type::Unknown;
+    default:
+        return FolderEntry::Type::Other;
+    }
+}
+
 } // namespace
+
+bool readFolder(const std::string& folder, const std::function<void(FolderEntry&)>& visit) {
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), &::closedir);
+    if (!dir)
+        return false;
+    const int descriptor = ::dirfd(dir.get());
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir.get());
+        if (!entry)
+            return errno == 0;
+        const char* const name = entry->d_name;
+        if (name[0] == '.')
+            continue;
+        FolderEntry visible{descriptor, name, decodeName(name), typeOf(entry->d_type)};
+        if (!visible.text.isNull())
+            visit(visible);
+    }
+}
+
+void sortWithoutCase(QStringList& names) {
+    KeyedNames keyed;
+    keyed.reserve(static_cast<std::size_t>(names.size()));
+    for (QString& name : names)
+        keyed.emplace_back(name.toCaseFolded(), std::move(name));
+    names = sortedNames(keyed);
+}
 
 bool FolderListing::linksUnchanged() const {
     return std::all_of(links.begin(), links.end(), [](const Link& link) {
@@ -40,63 +102,41 @@ bool FolderListing::linksUnchanged() const {
 }
 
 std::optional<FolderListing> listFolder(const std::string& folder, const FilePattern& pattern) {
-    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), &::closedir);
-    if (!dir)
-        return std::nullopt;
     FolderListing listing;
-    if (pattern.isEmpty())
-        return listing;
-    const int descriptor = ::dirfd(dir.get());
-    std::vector<std::pair<QString, QString>> found; // case-folded name, name
-    for (;;) {
-        errno = 0;
-        const dirent* entry = ::readdir(dir.get());
-        if (!entry) {
-            if (errno != 0)
-                return std::nullopt;
-            break;
-        }
-        const char* const name = entry->d_name;
-        // Hidden files (and "." and "..") never count; the type from the folder saves a look at
-        // each file where the file system provides it.
-        const unsigned char type = entry->d_type;
-        if (name[0] == '.' || (type != DT_REG && type != DT_LNK && type != DT_UNKNOWN))
-            continue;
-        QString text = decodeName(name);
-        if (text.isNull())
-            continue;
-        QString folded = text.toCaseFolded();
-        if (!pattern.matchesFolded(folded))
-            continue;
-        if (type != DT_REG) {
-            struct stat status {};
-            if (type == DT_UNKNOWN) {
-                if (::fstatat(descriptor, name, &status, AT_SYMLINK_NOFOLLOW) != 0)
-                    continue;
-                if (!S_ISREG(status.st_mode) && !S_ISLNK(status.st_mode))
-                    continue;
-            }
-            if (type == DT_LNK || S_ISLNK(status.st_mode)) {
-                const bool regular = leadsToRegularFile(descriptor, name);
-                listing.links.push_back({folder + '/' + name, regular});
-                if (!regular)
-                    continue;
-            }
-        }
-        found.emplace_back(std::move(folded), std::move(text));
+    if (pattern.isEmpty()) {
+        // Nothing can match; only whether the folder can be read counts.
+        const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), &::closedir);
+        return dir ? std::optional(listing) : std::nullopt;
     }
-    // Plain comparison of UTF-16 code units, inlined: the sort is most of a reading's own work.
-    const auto units = [](const QString& text) {
-        return std::u16string_view(reinterpret_cast<const char16_t*>(text.constData()),
-                                   static_cast<std::size_t>(text.size()));
-    };
-    std::sort(found.begin(), found.end(), [&](const auto& a, const auto& b) {
-        const int folded = units(a.first).compare(units(b.first));
-        return folded != 0 ? folded < 0 : units(a.second) < units(b.second);
+    KeyedNames found;
+    using Type = FolderEntry::Type;
+    const bool read = readFolder(folder, [&](FolderEntry& entry) {
+        // The type from the folder saves a look at each file where the file system provides it.
+        Type type = entry.type;
+        if (type != Type::Regular && type != Type::Link && type != Type::Unknown)
+            return;
+        QString folded = entry.text.toCaseFolded();
+        if (!pattern.matchesFolded(folded))
+            return;
+        if (type == Type::Unknown) {
+            struct stat status {};
+            if (::fstatat(entry.folder, entry.name, &status, AT_SYMLINK_NOFOLLOW) != 0)
+                return;
+            if (!S_ISREG(status.st_mode) && !S_ISLNK(status.st_mode))
+                return;
+            type = S_ISLNK(status.st_mode) ? Type::Link : Type::Regular;
+        }
+        if (type == Type::Link) {
+            const bool regular = leadsToRegularFile(entry.folder, entry.name);
+            listing.links.push_back({folder + '/' + entry.name, regular});
+            if (!regular)
+                return;
+        }
+        found.emplace_back(std::move(folded), std::move(entry.text));
     });
-    listing.names.reserve(static_cast<qsizetype>(found.size()));
-    for (auto& entry : found)
-        listing.names.push_back(std::move(entry.second));
+    if (!read)
+        return std::nullopt;
+    listing.names = sortedNames(found);
     return listing;
 }
 

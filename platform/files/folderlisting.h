@@ -3,11 +3,28 @@
 #include "platform/files/filepattern.h"
 
 #include <QStringList>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace platform {
+
+// One visible entry of a folder being read (hidden names, "." and ".." are never visited).
+struct FolderEntry {
+    enum class Type { Regular, Folder, Link, Other, Unknown }; // as the folder tells it, unchecked
+    int folder;       // the folder's descriptor, for looking at the entry with fstatat
+    const char* name; // the name in the file system's encoding
+    QString text;     // the name as text
+    Type type;
+};
+
+// Visits every visible entry of folder whose name is valid text (a name that is not could not be
+// opened again by a name made from that text). False when the folder cannot be opened or read.
+bool readFolder(const std::string& folder, const std::function<void(FolderEntry&)>& visit);
+
+// Sorts names as the lists show them: by their case-folded form, then by the exact name.
+void sortWithoutCase(QStringList& names);
 
 // The files of one folder that a file list shows, as read at one moment.
 struct FolderListing {
