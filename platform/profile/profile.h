@@ -6,7 +6,7 @@
 // The private-profile (INI) functions. Text is 8-bit (UTF-8 here), file names included. Section
 // and key names are matched without regard to case; a missing file, section or key yields the
 // caller's default. Writing creates the file, the section and the key as needed, replaces an
-// existing value and keeps every other section, key and comment.
+// existing value and keeps every other byte of the file (see ProfileText).
 namespace platform {
 
 // Copies the value of key in section (or defaultValue when it is missing) to the start of buffer:
