@@ -1,6 +1,7 @@
 #include "conversion/sourceguard.h"
 
 #include "platform/errors/runtimeerror.h"
+#include "platform/files/replacingfile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -65,6 +66,9 @@ QString SourceGuard::destination(std::int32_t index, const QString& target) {
     forgetReservation();
     current_ = index;
 
+    // Refused by the writer, and so never waiting to be renamed over.
+    if (platform::isWriteProtected(QFile::encodeName(target).toStdString()))
+        return target;
     Identity identity;
     if (!identityOf(target, identity))
         return target;
@@ -182,6 +186,8 @@ void SourceGuard::setFree(std::int32_t first) {
 bool SourceGuard::place(const Pending& pending) {
     const QByteArray temporary = QFile::encodeName(pending.temporary);
     const QByteArray target = QFile::encodeName(pending.target);
+    if (platform::isWriteProtected(target.toStdString()))
+        return false; // protected while the output waited
     // The replacement keeps the replaced file's permissions and owner, as every output does.
     struct stat existing {};
     if (::stat(target.constData(), &existing) == 0) {

@@ -20,7 +20,8 @@ namespace conversion {
 // Whether an output would replace a source is decided by file identity (device and inode), not
 // by name: one stat of every source when the run starts, one of every output's target. Pending
 // outputs whose sources never become free (the run was cancelled, a source could not be read)
-// are dropped, their sources left as they are; no temporary file outlives the guard.
+// are dropped, their sources left as they are; no temporary file outlives the guard. A target the
+// user may not write is never given a temporary file nor renamed over: the writer refuses it.
 class SourceGuard {
 public:
     // sources: the paths of the run's files, by position.
@@ -30,7 +31,8 @@ public:
     SourceGuard& operator=(const SourceGuard&) = delete;
 
     // The path to write the output of position index to: target itself, or a fresh hidden file
-    // beside the file target names when that is a source that may not be replaced yet.
+    // beside the file target names when that is a source that may not be replaced yet (unless the
+    // target is write-protected: then target itself, for the writer to refuse).
     QString destination(std::int32_t index, const QString& target);
     // Tells how writing to the path that destination() gave ended.
     void written(std::int32_t index, bool ok);

@@ -24,7 +24,8 @@ int GetPrivateProfileIntA(std::string_view section, std::string_view key, int de
 
 // Sets key in section to value. A value is one line: it is cut at its first line break, so it
 // cannot add lines of its own to the file. The file is replaced as a whole (see replaceWholeFile);
-// a write that fails leaves the file as it was and returns false.
+// a write that fails, or a file the user may not write, leaves the file as it was and returns
+// false.
 bool WritePrivateProfileStringA(std::string_view section, std::string_view key,
                                 std::string_view value, std::string_view file);
 

@@ -531,6 +531,28 @@ TEST_F(BatchRunTest, ACancelledRunOverEarlierOutputsLosesNoPicture) {
     expectIdle(w);
 }
 
+TEST_F(BatchRunTest, AWriteProtectedOutputNameGetsOneMessageAndKeepsItsPicture) {
+    testsupport::asOrdinaryUser([this] {
+        bmp("a.bmp", kRed);
+        bmp("b.bmp", kGreen);
+        save("Foto000.jpg", solid(kYellow), "JPG");
+        save("Foto001.jpg", solid(kCyan), "JPG");
+        // Foto000.jpg is output 0's name and source 2: never written, nor renamed over later.
+        ASSERT_TRUE(QFile::setPermissions(at("Foto000.jpg"), QFile::ReadOwner));
+        frmMain& w = start();
+        click(w);
+        ASSERT_EQ(boxes.count(), 1);
+        EXPECT_EQ(boxes.shown()[0].prompt, "Failed to save to JPG");
+        EXPECT_EQ(files(), QStringList({"a.bmp", "b.bmp", "Foto000.jpg", "Foto001.jpg",
+                                        "Foto002.jpg", "Foto003.jpg"}));
+        expectColour("Foto000.jpg", kYellow);
+        expectColour("Foto001.jpg", kGreen);
+        expectColour("Foto002.jpg", kYellow);
+        expectColour("Foto003.jpg", kCyan);
+        expectIdle(w);
+    });
+}
+
 TEST_F(BatchRunTest, AnOutputNameLeadingToALaterSourceWaitsForIt) {
     bmp("a.bmp", kRed);
     save("z.jpg", solid(kBlue), "JPG");

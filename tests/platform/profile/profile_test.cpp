@@ -287,6 +287,14 @@ TEST_F(Profile, AWriteThatCannotBeDoneChangesNothing) {
     EXPECT_FALSE(WritePrivateProfileStringA("Other", "Quality", "35",
                                             QFile::encodeName(folder).toStdString()));
     EXPECT_TRUE(QFileInfo(folder).isDir());
+
+    // A file the user protected, in a folder the user may write (root may write it).
+    testsupport::asOrdinaryUser([this] {
+        ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
+        EXPECT_FALSE(WritePrivateProfileStringA("Other", "Quality", "35", file));
+        EXPECT_EQ(readBytes(file), "[Other]\nQuality=20\n");
+        EXPECT_EQ(folderEntries(dir.path()).filter(QStringLiteral("Kalmora")).size(), 1);
+    });
 }
 
 // A settings file of a little under one page, on a tmpfs whose remaining space is filled.
