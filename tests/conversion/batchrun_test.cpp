@@ -20,6 +20,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -528,6 +529,25 @@ TEST_F(BatchRunTest, ACancelledRunOverEarlierOutputsLosesNoPicture) {
     EXPECT_EQ(files(), QStringList({"a.bmp", "Foto000.jpg", "Foto001.jpg"}));
     expectColour("Foto000.jpg", kYellow);
     expectColour("Foto001.jpg", kCyan);
+    expectIdle(w);
+}
+
+TEST_F(BatchRunTest, ARunOverAThousandAndOneEarlierOutputsGivesEachNameThePictureOfItsPosition) {
+    // Each one as wide as its number + 1. Foto1000.jpg sorts between Foto100 and Foto101, so from
+    // there on each output's name is a later source's: the outputs wait on each other in a ring.
+    for (int i = 0; i <= 1000; ++i)
+        save(QStringLiteral("Foto%1.jpg").arg(conversion::RunningNumber(i)), solid(kRed, i + 1, 1),
+             "JPG");
+    const QStringList sources = files();
+    frmMain& w = start(QStringLiteral("*.jpg"));
+    click(w);
+    EXPECT_EQ(files(), sources); // and no temporary file
+    for (int i = 0; i <= 1000; ++i) {
+        const QString output = QStringLiteral("Foto%1.jpg").arg(conversion::RunningNumber(i));
+        ASSERT_EQ(QImageReader(at(output)).size().width(), sources[i].mid(4).chopped(4).toInt() + 1)
+            << output.toStdString();
+    }
+    EXPECT_EQ(boxes.count(), 0);
     expectIdle(w);
 }
 
