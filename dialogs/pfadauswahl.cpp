@@ -52,7 +52,7 @@ void Pfadauswahl::Form_Load() {
     // A path that names no drive, or a folder that is gone, leaves the lists where they opened
     // by default: the drive and folder the program works in.
     platform::ResumeNext err;
-    const QString path = forms_.get<frmMain>().Pfad->text();
+    const QString path = forms_.get<frmMain>().Pfad->Text();
     // Changing the drive opens its current folder first (Laufwerk_Change).
     err.step([&] { Laufwerk->setDrive(path); });
     err.step([&] { Verzeichnis->setPath(path); });

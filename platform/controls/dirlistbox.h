@@ -12,7 +12,8 @@ namespace platform {
 // its subfolders one step further indented. A single click only highlights an entry; a double
 // click (or Enter) opens it, which changes Path. Entries are numbered as the platform's directory
 // list numbers them: the opened folder is -1, its parent -2 and so on up to the root, and the
-// subfolders are 0 to ListCount() - 1. A new list has the working directory opened.
+// subfolders are 0 to ListCount() - 1. Names are shown as readableName shows them; Path and List
+// give them as the file system does (decodeName). A new list has the working directory opened.
 class DirListBox : public QListWidget {
     Q_OBJECT
 public:
