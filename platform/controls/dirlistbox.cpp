@@ -75,7 +75,7 @@ DirListBox::DirListBox(QWidget* parent) : QListWidget(parent) {
     path_ = absolutePath(workingDirectory());
     ResumeNext err;
     if (!err.step([&] { setPath(path_); }))
-        display(path_, {});
+        display(path_, QStringLiteral("/"), {});
 }
 
 void DirListBox::setPath(const QString& path) {
@@ -98,7 +98,9 @@ void DirListBox::setPath(const QString& path) {
     if (!subfolders)
         platform::raise(ErrPathFileAccess);
     const bool changed = folder != path_;
-    display(folder, *subfolders);
+    // The tree is the folder's drive's: it starts at the drive's mount point.
+    const std::optional<Drive> holder = driveOf(drives, folder);
+    display(folder, holder ? holder->mountPoint : QStringLiteral("/"), *subfolders);
     if (changed)
         emit Change();
 }
@@ -106,14 +108,15 @@ void DirListBox::setPath(const QString& path) {
 void DirListBox::Refresh() {
     if (const std::optional<QStringList> subfolders = subfoldersOf(path_)) {
         const int highlighted = ListIndex();
-        display(path_, *subfolders);
+        display(path_, top_, *subfolders);
         if (highlighted >= -opened_ && highlighted < ListCount())
             setListIndex(highlighted);
     }
 }
 
-void DirListBox::display(const QString& folder, const QStringList& subfolders) {
+void DirListBox::display(const QString& folder, const QString& top, const QStringList& subfolders) {
     path_ = folder;
+    top_ = top;
     clear();
     const QIcon openedIcon = style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon closedIcon = style()->standardIcon(QStyle::SP_DirClosedIcon);
@@ -124,10 +127,10 @@ void DirListBox::display(const QString& folder, const QStringList& subfolders) {
         item->setToolTip(readableName(path));
     };
 
-    // The root, then each folder on the way down.
-    add(openedIcon, QStringLiteral("/"), QStringLiteral("/"), 0);
-    const QStringList parts = folder.split(u'/', Qt::SkipEmptyParts);
-    QString path;
+    // The top, then each folder on the way down.
+    add(openedIcon, top, top, 0);
+    const QStringList parts = folder.mid(top.size()).split(u'/', Qt::SkipEmptyParts);
+    QString path = top.endsWith(u'/') ? top.chopped(1) : top;
     for (int level = 0; level < parts.size(); ++level) {
         path += u'/' + parts[level];
         add(openedIcon, parts[level], path, level + 1);

@@ -37,7 +37,13 @@ QString DriveListBox::Drive() const {
 }
 
 void DriveListBox::setDrive(const QString& text) {
-    const std::optional<platform::Drive> drive = driveOf(drives_, text);
+    std::optional<platform::Drive> drive = driveOf(drives_, text);
+    // A drive mounted since the list was read (the directory list may have opened its mount
+    // point) is found once the drives are read again.
+    if (drive != driveOf(systemDrives(), text)) {
+        Refresh();
+        drive = driveOf(drives_, text);
+    }
     if (!drive)
         platform::raise(ErrDeviceUnavailable);
     if (drive->text() == current_)

@@ -20,6 +20,7 @@ public:
     QString Drive() const;
     // Selects the drive that `text` names: a drive's text, or a path whose drive is the one with
     // the longest mount point that begins it. Reports Change() when the drive really changes.
+    // The drives are read again first when the system's table names another drive for `text`.
     // Throws RuntimeError(68) when no listed drive is named.
     void setDrive(const QString& text);
 
