@@ -10,6 +10,7 @@
 #include "platform/controls/hscrollbar.h"
 #include "platform/controls/picturebox.h"
 #include "platform/controls/progressbar.h"
+#include "platform/controls/textbox.h"
 #include "platform/errors/resumenext.h"
 #include "platform/picture/picture.h"
 #include "platform/windows/appinfo.h"
@@ -90,7 +91,7 @@ void Run::operator()() {
     err_.step([&] {
         QStringList sources;
         sources.reserve(names_.size());
-        const QString folder = main_->Pfad->text();
+        const QString folder = main_->Pfad->Text();
         for (const QString& name : std::as_const(names_))
             sources.append(folder + u'/' + name);
         guard_.emplace(sources);
@@ -137,7 +138,7 @@ void Run::convert(std::int32_t index, std::int32_t quality) {
     // the next one.
     main_->Quelle->setPicture({});
     err_.step([&] {
-        const QString path = main_->Pfad->text() + u'/' + names_.value(index);
+        const QString path = main_->Pfad->Text() + u'/' + names_.value(index);
         main_->Quelle->setPicture(platform::LoadPicture(path));
     });
     switch (err_.number()) {
@@ -164,7 +165,7 @@ void Run::convert(std::int32_t index, std::int32_t quality) {
     QString target;
     if (!err_.step([&] {
             target =
-                OutputPath(main_->Pfad->text(), main_->Dateiname->text(), index,
+                OutputPath(main_->Pfad->Text(), main_->Dateiname->text(), index,
                            OutputExtension(main_->ExtKl->isChecked(), main_->ExtGr->isChecked()));
         }))
         return;

@@ -2,12 +2,12 @@
 
 #include "image/cdibsection.h"
 #include "platform/errors/runtimeerror.h"
+#include "platform/files/filenames.h"
 #include "platform/jpeg/ijl.h"
 #include "platform/windows/appinfo.h"
 #include "platform/windows/messagebox.h"
 
 #include <QByteArray>
-#include <QFile>
 
 namespace {
 
@@ -55,7 +55,7 @@ bool WriteJpegFile(const cDIBSection& buffer, QString fileName, std::int32_t qua
     jcprops.DIBPadBytes = difference(buffer.BytesPerScanLine(), product(buffer.Width(), 3));
 
     // The 8-bit name lives until the library is done with it.
-    const QByteArray name = QFile::encodeName(fileName);
+    const QByteArray name = platform::encodeName(fileName);
     jcprops.JPGFile = name.constData();
     jcprops.JPGWidth = buffer.Width();
     jcprops.JPGHeight = buffer.Height();

@@ -1,10 +1,9 @@
 #include "conversion/sourceguard.h"
 
 #include "platform/errors/runtimeerror.h"
+#include "platform/files/filenames.h"
 #include "platform/files/replacingfile.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QRandomGenerator>
 #include <algorithm>
 #include <cerrno>
@@ -57,7 +56,7 @@ SourceGuard::~SourceGuard() {
 
 bool SourceGuard::identityOf(const QString& path, Identity& identity) {
     struct stat status {};
-    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+    if (::stat(platform::encodeName(path).constData(), &status) != 0)
         return false;
     identity = {static_cast<std::uint64_t>(status.st_dev),
                 static_cast<std::uint64_t>(status.st_ino)};
@@ -69,7 +68,7 @@ QString SourceGuard::destination(std::int32_t index, const QString& target) {
     current_ = index;
 
     // Refused by the writer, and so never waiting to be renamed over.
-    if (platform::isWriteProtected(QFile::encodeName(target).toStdString()))
+    if (platform::isWriteProtected(platform::encodeName(target).toStdString()))
         return target;
     Identity identity;
     if (!identityOf(target, identity))
@@ -95,17 +94,14 @@ SourceGuard::Pending SourceGuard::reserve(const QString& target) {
     Pending pending;
     // A symbolic link is written through, as a direct write would be: the file it leads to is
     // what gets replaced, so the temporary file lies beside that one.
-    pending.target = target;
-    if (const QFileInfo info(target); info.isSymLink()) {
-        if (const QString real = info.canonicalFilePath(); !real.isEmpty())
-            pending.target = real;
-    }
-    const QFileInfo info(pending.target);
+    pending.target =
+        platform::decodeName(platform::resolvedTarget(platform::encodeName(target).toStdString()));
+    const qsizetype slash = pending.target.lastIndexOf(u'/');
     const QString stem =
-        info.absolutePath() + QStringLiteral("/.") + stemOf(info.fileName()) + u'.';
+        pending.target.left(slash + 1) + u'.' + stemOf(pending.target.mid(slash + 1)) + u'.';
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         const QString candidate = stem + randomSuffix();
-        const QByteArray name = QFile::encodeName(candidate);
+        const QByteArray name = platform::encodeName(candidate);
         // Created empty to hold the name; the writer replaces it and keeps its permissions,
         // which are those of any new file.
         const int file = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -241,8 +237,8 @@ std::vector<std::int32_t> SourceGuard::placeGroup(const std::vector<std::int32_t
 }
 
 bool SourceGuard::place(const Pending& pending) {
-    const QByteArray temporary = QFile::encodeName(pending.temporary);
-    const QByteArray target = QFile::encodeName(pending.target);
+    const QByteArray temporary = platform::encodeName(pending.temporary);
+    const QByteArray target = platform::encodeName(pending.target);
     if (platform::isWriteProtected(target.toStdString()))
         return false; // protected while the output waited
     // The replacement keeps the replaced file's permissions and owner, as every output does.
@@ -257,7 +253,7 @@ bool SourceGuard::place(const Pending& pending) {
 
 // The random hidden name is the run's alone, whether the writer got as far as creating it or not.
 void SourceGuard::remove(const Pending& pending) {
-    ::unlink(QFile::encodeName(pending.temporary).constData());
+    ::unlink(platform::encodeName(pending.temporary).constData());
 }
 
 void SourceGuard::forgetReservation() {

@@ -11,6 +11,7 @@
 
 #include <QCloseEvent>
 #include <QPushButton>
+#include <QScopedValueRollback>
 
 using platform::place;
 
@@ -42,6 +43,7 @@ Pfadauswahl::Pfadauswahl(platform::Forms& forms) : forms_(forms) {
     Laufwerk->setFocus();
 
     connect(Laufwerk, &platform::DriveListBox::Change, this, &Pfadauswahl::Laufwerk_Change);
+    connect(Verzeichnis, &platform::DirListBox::Change, this, &Pfadauswahl::Verzeichnis_Change);
     connect(cmdOK, &QPushButton::clicked, this, &Pfadauswahl::cmdOK_Click);
     connect(cmdAbbrechen, &QPushButton::clicked, this, &Pfadauswahl::cmdAbbrechen_Click);
 }
@@ -52,17 +54,26 @@ void Pfadauswahl::Form_Load() {
     // A path that names no drive, or a folder that is gone, leaves the lists where they opened
     // by default: the drive and folder the program works in.
     platform::ResumeNext err;
-    const QString path = forms_.get<frmMain>().Pfad->text();
+    const QString path = forms_.get<frmMain>().Pfad->Text();
     // Changing the drive opens its current folder first (Laufwerk_Change).
     err.step([&] { Laufwerk->setDrive(path); });
     err.step([&] { Verzeichnis->setPath(path); });
 }
 
 void Pfadauswahl::Laufwerk_Change() {
+    if (following_)
+        return;
     platform::ResumeNext err;
     err.step([&] { Verzeichnis->setPath(Laufwerk->Drive()); });
     // After a failure the directory list still shows the previous drive's folder, and this puts
     // the drive list back on that drive (which runs this step again for it). Nothing is shown.
+    err.step([&] { Laufwerk->setDrive(Verzeichnis->Path()); });
+}
+
+void Pfadauswahl::Verzeichnis_Change() {
+    // The drive list only follows: the folder just opened stays open.
+    const QScopedValueRollback following(following_, true);
+    platform::ResumeNext err;
     err.step([&] { Laufwerk->setDrive(Verzeichnis->Path()); });
 }
 

@@ -31,6 +31,9 @@ public:
 
     // Opens the chosen drive's current folder; a drive that cannot be opened is put back.
     void Laufwerk_Change();
+    // Puts the drive list on the opened folder's drive (another drive's mount point opened from
+    // the tree above it), so that the two lists never disagree.
+    void Verzeichnis_Change();
     // Sets Pfad and Dateiliste of the main window to the opened folder and unloads the dialog.
     void cmdOK_Click();
     // Unloads the dialog and changes nothing else.
@@ -42,4 +45,5 @@ protected:
 
 private:
     platform::Forms& forms_;
+    bool following_ = false; // the drive list is following the directory list
 };

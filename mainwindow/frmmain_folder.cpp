@@ -37,7 +37,7 @@ void frmMain::connectFolderEntry() {
 
 bool frmMain::Pfad_LostFocus() {
     // An emptied box names no folder: it gets back the folder the list holds.
-    if (Pfad->text().isEmpty()) {
+    if (Pfad->Text().isEmpty()) {
         platform::setText(*Pfad, Dateiliste->Path());
         return false;
     }
@@ -46,17 +46,17 @@ bool frmMain::Pfad_LostFocus() {
     ResumeNext err;
     bool refused = false;
     // A path that opens as a file is a file, not a folder.
-    if (err.step([&] { OpenForReading(Pfad->text()); })) {
+    if (err.step([&] { OpenForReading(Pfad->Text()); })) {
         MsgBox(kNotAFile, vbCritical, kErrorTitle);
         setText(*Pfad, forms_.places().defaultFolder);
         refused = true;
     }
     err.clear();
-    err.step([&] { Dateiliste->setPath(Pfad->text()); });
+    err.step([&] { Dateiliste->setPath(Pfad->Text()); });
     if (err.number() == ErrPathNotFound) {
         MsgBox(kNoSuchPath, vbCritical, kErrorTitle);
         setText(*Pfad, forms_.places().defaultFolder);
-        err.step([&] { Dateiliste->setPath(Pfad->text()); });
+        err.step([&] { Dateiliste->setPath(Pfad->Text()); });
         refused = true;
     }
     // Any other failure (a folder that cannot be read) keeps the entry and the list's folder.

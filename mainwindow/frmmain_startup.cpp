@@ -7,6 +7,7 @@
 #include "platform/controls/controls.h"
 #include "platform/controls/filelistbox.h"
 #include "platform/controls/hscrollbar.h"
+#include "platform/controls/textbox.h"
 #include "platform/errors/resumenext.h"
 #include "platform/windows/conversions.h"
 #include "settings/settings.h"
@@ -114,7 +115,7 @@ void frmMain::closeStep() {
     values.bmp = checkBoxValue(*dialog.chkBMP);
     values.all = checkBoxValue(*dialog.chkALL);
     values.quality = Qualitaet->value();
-    values.path = Pfad->text();
+    values.path = Pfad->Text();
     values.filename = Dateiname->text();
     if (ExtKl->isChecked())
         values.extension = 0;

@@ -1,26 +1,23 @@
 #include "settings/settings.h"
 
+#include "platform/files/filenames.h"
 #include "platform/profile/profile.h"
 
-#include <QFile>
 #include <array>
 #include <string>
 
 namespace settings {
 namespace {
 
-// The file's text is UTF-8, and so are file names.
+// The file's text is a file name's bytes, so that a saved path comes back byte for byte.
 std::string text(const QString& value) {
-    return value.toStdString();
-}
-std::string fileName(const QString& path) {
-    return QFile::encodeName(path).toStdString();
+    return platform::encodeName(value).toStdString();
 }
 
 void writeKey(const QString& iniFile, const QString& section, const QString& key,
               const QString& value) {
     // A write that fails is not noticed: the next start reads what the file held before.
-    platform::WritePrivateProfileStringA(text(section), text(key), text(value), fileName(iniFile));
+    platform::WritePrivateProfileStringA(text(section), text(key), text(value), text(iniFile));
 }
 
 } // namespace
@@ -39,13 +36,12 @@ QString ReadText(const QString& iniFile, const QString& section, const QString& 
     std::array<char, 256> buffer;
     buffer.fill(' ');
     platform::GetPrivateProfileStringA(text(section), text(key), text(defaultValue), buffer.data(),
-                                       255, fileName(iniFile));
-    return NullTrim(QString::fromUtf8(buffer.data(), static_cast<qsizetype>(buffer.size())));
+                                       255, text(iniFile));
+    return NullTrim(platform::decodeName(QByteArrayView(buffer.data(), buffer.size())));
 }
 
 int ReadQuality(const QString& iniFile) {
-    return platform::GetPrivateProfileIntA(text(SectionOther), text(KeyQuality), 20,
-                                           fileName(iniFile));
+    return platform::GetPrivateProfileIntA(text(SectionOther), text(KeyQuality), 20, text(iniFile));
 }
 
 void Write(const QString& iniFile, const Saved& values) {

@@ -14,8 +14,9 @@ QString IniFilePath(const QString& programFolder);
 // The characters of Stringwert before its first NUL.
 QString NullTrim(const QString& Stringwert);
 
-// Text read of one key: a buffer of 256 blanks, at most 254 bytes of the value's UTF-8 text (or of
-// the default when file or key is missing; never half a character), trimmed at the NUL.
+// Text read of one key: a buffer of 256 blanks, at most 254 bytes of the value (or of the default
+// when file or key is missing; never half a UTF-8 character), trimmed at the NUL. Values are read
+// and written as file names are (platform::decodeName), so a saved path keeps its very bytes.
 QString ReadText(const QString& iniFile, const QString& section, const QString& key,
                  const QString& defaultValue);
 

@@ -3,10 +3,10 @@
 #include "platform/errors/resumenext.h"
 #include "platform/errors/runtimeerror.h"
 #include "platform/files/drives.h"
+#include "platform/files/filenames.h"
 #include "platform/files/folderlisting.h"
+#include "platform/files/workingdirectory.h"
 
-#include <QDir>
-#include <QFile>
 #include <QKeyEvent>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -43,11 +43,11 @@ private:
     }
 };
 
-// The names of a folder's subfolders (links to folders count), hidden ones and names that are not
-// valid text left out, sorted without regard to case; nothing when the folder cannot be read.
+// The names of a folder's subfolders (links to folders count), hidden ones left out, sorted
+// without regard to case; nothing when the folder cannot be read.
 std::optional<QStringList> subfoldersOf(const QString& folder) {
     QStringList names;
-    const bool read = readFolder(QFile::encodeName(folder).toStdString(), [&](FolderEntry& entry) {
+    const bool read = readFolder(encodeName(folder).toStdString(), [&](FolderEntry& entry) {
         struct stat status {};
         if (::fstatat(entry.folder, entry.name, &status, 0) == 0 && S_ISDIR(status.st_mode))
             names.push_back(std::move(entry.text));
@@ -60,7 +60,7 @@ std::optional<QStringList> subfoldersOf(const QString& folder) {
 
 bool isFolder(const QString& path) {
     struct stat status {};
-    return ::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISDIR(status.st_mode);
+    return ::stat(encodeName(path).constData(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 } // namespace
@@ -72,25 +72,25 @@ DirListBox::DirListBox(QWidget* parent) : QListWidget(parent) {
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     connect(this, &QListWidget::itemDoubleClicked, this, &DirListBox::open);
 
-    path_ = QDir::cleanPath(QDir::currentPath());
+    path_ = absolutePath(workingDirectory());
     ResumeNext err;
     if (!err.step([&] { setPath(path_); }))
-        display(path_, {});
+        display(path_, QStringLiteral("/"), {});
 }
 
 void DirListBox::setPath(const QString& path) {
     QString folder;
     const std::vector<Drive> drives = systemDrives();
-    const auto drive = std::find_if(drives.begin(), drives.end(),
+    const auto named = std::find_if(drives.begin(), drives.end(),
                                     [&](const Drive& d) { return d.text() == path; });
-    if (drive != drives.end()) {
-        if (!isReady(*drive))
+    if (named != drives.end()) {
+        if (!isReady(*named))
             platform::raise(ErrDeviceUnavailable);
-        folder = currentFolder(drives, *drive);
+        folder = currentFolder(drives, *named);
     } else {
         if (path.isEmpty())
             platform::raise(ErrPathNotFound);
-        folder = QDir::cleanPath(QDir::current().absoluteFilePath(path));
+        folder = absolutePath(path);
     }
     if (!isFolder(folder))
         platform::raise(ErrPathNotFound);
@@ -98,7 +98,9 @@ void DirListBox::setPath(const QString& path) {
     if (!subfolders)
         platform::raise(ErrPathFileAccess);
     const bool changed = folder != path_;
-    display(folder, *subfolders);
+    // The tree is the folder's drive's: it starts at the drive's mount point.
+    const std::optional<Drive> holder = driveOf(drives, folder);
+    display(folder, holder ? holder->mountPoint : QStringLiteral("/"), *subfolders);
     if (changed)
         emit Change();
 }
@@ -106,28 +108,29 @@ void DirListBox::setPath(const QString& path) {
 void DirListBox::Refresh() {
     if (const std::optional<QStringList> subfolders = subfoldersOf(path_)) {
         const int highlighted = ListIndex();
-        display(path_, *subfolders);
+        display(path_, top_, *subfolders);
         if (highlighted >= -opened_ && highlighted < ListCount())
             setListIndex(highlighted);
     }
 }
 
-void DirListBox::display(const QString& folder, const QStringList& subfolders) {
+void DirListBox::display(const QString& folder, const QString& top, const QStringList& subfolders) {
     path_ = folder;
+    top_ = top;
     clear();
     const QIcon openedIcon = style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon closedIcon = style()->standardIcon(QStyle::SP_DirClosedIcon);
     const auto add = [&](const QIcon& icon, const QString& text, const QString& path, int level) {
-        auto* item = new QListWidgetItem(icon, text, this);
+        auto* item = new QListWidgetItem(icon, readableName(text), this);
         item->setData(PathRole, path);
         item->setData(LevelRole, level);
-        item->setToolTip(path);
+        item->setToolTip(readableName(path));
     };
 
-    // The root, then each folder on the way down.
-    add(openedIcon, QStringLiteral("/"), QStringLiteral("/"), 0);
-    const QStringList parts = folder.split(u'/', Qt::SkipEmptyParts);
-    QString path;
+    // The top, then each folder on the way down.
+    add(openedIcon, top, top, 0);
+    const QStringList parts = folder.mid(top.size()).split(u'/', Qt::SkipEmptyParts);
+    QString path = top.endsWith(u'/') ? top.chopped(1) : top;
     for (int level = 0; level < parts.size(); ++level) {
         path += u'/' + parts[level];
         add(openedIcon, parts[level], path, level + 1);

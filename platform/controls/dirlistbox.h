@@ -8,11 +8,15 @@ class QKeyEvent;
 
 namespace platform {
 
-// The directory list: one opened folder, shown as its ancestors from the root down to it, then
-// its subfolders one step further indented. A single click only highlights an entry; a double
-// click (or Enter) opens it, which changes Path. Entries are numbered as the platform's directory
-// list numbers them: the opened folder is -1, its parent -2 and so on up to the root, and the
-// subfolders are 0 to ListCount() - 1. A new list has the working directory opened.
+// The directory list: the folder tree of one drive, shown as the opened folder's ancestors from
+// the drive's mount point (the top) down to it, then its subfolders one step further indented.
+// The drive is the one that holds the opened folder (see driveOf), so opening another drive's
+// mount point starts the tree again at that mount point. A single click only highlights an entry;
+// a double click (or Enter) opens it, which changes Path. Entries are numbered as the platform's
+// directory list numbers them: the opened folder is -1, its parent -2 and so on up to the top, and
+// the subfolders are 0 to ListCount() - 1. Names are shown as readableName shows them; Path and
+// List give them as the file system does (decodeName). A new list has the working directory
+// opened.
 class DirListBox : public QListWidget {
     Q_OBJECT
 public:
@@ -47,11 +51,12 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void display(const QString& folder, const QStringList& subfolders);
+    void display(const QString& folder, const QString& top, const QStringList& subfolders);
     void open(const QListWidgetItem* item);
 
     QString path_;
-    int opened_ = 0; // the entries from the root down to the opened folder
+    QString top_;    // the mount point of path_'s drive
+    int opened_ = 0; // the entries from the top down to the opened folder
 };
 
 } // namespace platform

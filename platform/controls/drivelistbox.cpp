@@ -1,8 +1,9 @@
 #include "platform/controls/drivelistbox.h"
 
 #include "platform/errors/runtimeerror.h"
+#include "platform/files/filenames.h"
+#include "platform/files/workingdirectory.h"
 
-#include <QDir>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <algorithm>
@@ -23,7 +24,7 @@ DriveListBox::DriveListBox(QWidget* parent) : QComboBox(parent) {
     setEditable(false);
     setSizeAdjustPolicy(QComboBox::AdjustToContentsOnFirstShow);
     std::vector<platform::Drive> drives = readyDrives();
-    const std::optional<platform::Drive> working = driveOf(drives, QDir::currentPath());
+    const std::optional<platform::Drive> working = driveOf(drives, workingDirectory());
     const QString current = working          ? working->text()
                             : drives.empty() ? QString()
                                              : drives.front().text();
@@ -36,7 +37,13 @@ QString DriveListBox::Drive() const {
 }
 
 void DriveListBox::setDrive(const QString& text) {
-    const std::optional<platform::Drive> drive = driveOf(drives_, text);
+    std::optional<platform::Drive> drive = driveOf(drives_, text);
+    // A drive mounted since the list was read (the directory list may have opened its mount
+    // point) is found once the drives are read again.
+    if (drive != driveOf(systemDrives(), text)) {
+        Refresh();
+        drive = driveOf(drives_, text);
+    }
     if (!drive)
         platform::raise(ErrDeviceUnavailable);
     if (drive->text() == current_)
@@ -70,13 +77,13 @@ void DriveListBox::fill(std::vector<platform::Drive> drives, const QString& curr
     clear();
     const QIcon icon = style()->standardIcon(QStyle::SP_DriveHDIcon);
     for (const platform::Drive& drive : drives_)
-        addItem(icon, drive.text());
+        addItem(icon, readableName(drive.text()), drive.text());
     current_ = current;
-    setCurrentIndex(findText(current, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    setCurrentIndex(findData(current));
 }
 
 void DriveListBox::indexChanged(int index) {
-    const QString text = index < 0 ? QString() : itemText(index);
+    const QString text = index < 0 ? QString() : itemData(index).toString();
     if (text == current_)
         return;
     current_ = text;

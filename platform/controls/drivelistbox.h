@@ -10,6 +10,7 @@ namespace platform {
 // The drive list: a one-line drop-down of the system's ready drives that holds one current drive.
 // A new list shows the drive of the working directory (or the first drive when no drive holds
 // it). The drives are read again whenever the list drops down; the current drive stays listed.
+// Drives are shown as readableName shows their text; Drive() gives it as the file system does.
 class DriveListBox : public QComboBox {
     Q_OBJECT
 public:
@@ -19,6 +20,7 @@ public:
     QString Drive() const;
     // Selects the drive that `text` names: a drive's text, or a path whose drive is the one with
     // the longest mount point that begins it. Reports Change() when the drive really changes.
+    // The drives are read again first when the system's table names another drive for `text`.
     // Throws RuntimeError(68) when no listed drive is named.
     void setDrive(const QString& text);
 

@@ -1,11 +1,11 @@
 #include "platform/controls/filelistbox.h"
 
 #include "platform/errors/runtimeerror.h"
+#include "platform/files/filenames.h"
 #include "platform/files/filepattern.h"
 #include "platform/files/folderlisting.h"
+#include "platform/files/workingdirectory.h"
 
-#include <QDir>
-#include <QFile>
 #include <cstdint>
 #include <string>
 #include <sys/stat.h>
@@ -88,8 +88,8 @@ struct FileListBox::State {
 };
 
 FileListBox::FileListBox(QObject* parent) : QObject(parent), state_(std::make_unique<State>()) {
-    state_->path = QDir::cleanPath(QDir::currentPath());
-    state_->encodedPath = QFile::encodeName(state_->path).toStdString();
+    state_->path = absolutePath(workingDirectory());
+    state_->encodedPath = encodeName(state_->path).toStdString();
     state_->read();
 }
 
@@ -102,8 +102,8 @@ QString FileListBox::Path() const {
 void FileListBox::setPath(const QString& folder) {
     if (folder.isEmpty())
         raise(ErrPathNotFound);
-    const QString path = QDir::cleanPath(QDir::current().absoluteFilePath(folder));
-    const std::string encoded = QFile::encodeName(path).toStdString();
+    const QString path = absolutePath(folder);
+    const std::string encoded = encodeName(path).toStdString();
     const std::int64_t readAt = now();
     const FolderStamp stamp = FolderStamp::of(encoded);
     if (!stamp.exists)

@@ -1,7 +1,9 @@
 #include "platform/files/drives.h"
 
+#include "platform/files/filenames.h"
+#include "platform/files/workingdirectory.h"
+
 #include <QDir>
-#include <QFile>
 #include <algorithm>
 #include <dirent.h>
 #include <memory>
@@ -46,7 +48,7 @@ std::vector<Drive> systemDrives() {
 
 bool isReady(const Drive& drive) {
     const std::unique_ptr<DIR, int (*)(DIR*)> folder(
-        ::opendir(QFile::encodeName(drive.mountPoint).constData()), &::closedir);
+        ::opendir(encodeName(drive.mountPoint).constData()), &::closedir);
     return folder != nullptr;
 }
 
@@ -68,7 +70,7 @@ std::optional<Drive> driveOf(const std::vector<Drive>& drives, const QString& te
 }
 
 QString currentFolder(const std::vector<Drive>& drives, const Drive& drive) {
-    const QString working = QDir::currentPath();
+    const QString working = workingDirectory();
     const std::optional<Drive> holder = driveOf(drives, working);
     return holder && *holder == drive ? working : drive.mountPoint;
 }

@@ -1,11 +1,15 @@
 #include "platform/files/fileexists.h"
 
-#include <QFileInfo>
+#include "platform/files/filenames.h"
+
+#include <sys/stat.h>
 
 namespace platform {
 
 bool FileExists(const QString& path) {
-    return !path.isEmpty() && QFileInfo(path).isFile();
+    struct stat status {};
+    return !path.isEmpty() && ::stat(encodeName(path).constData(), &status) == 0 &&
+           S_ISREG(status.st_mode);
 }
 
 } // namespace platform

@@ -1,9 +1,9 @@
 #include "platform/files/folderlisting.h"
 
-#include <QStringDecoder>
+#include "platform/files/filenames.h"
+
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
@@ -17,18 +17,6 @@ namespace {
 bool leadsToRegularFile(int folder, const char* name) {
     struct stat status {};
     return ::fstatat(folder, name, &status, 0) == 0 && S_ISREG(status.st_mode);
-}
-
-// The name as text, or a null string when it is not valid UTF-8 (it could not be opened again by
-// a name made from that text).
-QString decodeName(const char* name) {
-    const std::size_t length = std::strlen(name);
-    if (std::all_of(name, name + length,
-                    [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
-        return QString::fromLatin1(name, static_cast<qsizetype>(length));
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
-    QString text = decoder.decode(QByteArrayView(name, static_cast<qsizetype>(length)));
-    return decoder.hasError() ? QString() : text;
 }
 
 // Case-folded name and name, in the lists' order afterwards.
@@ -82,8 +70,7 @@ bool readFolder(const std::string& folder, const std::function<void(FolderEntry&
         if (name[0] == '.')
             continue;
         FolderEntry visible{descriptor, name, decodeName(name), typeOf(entry->d_type)};
-        if (!visible.text.isNull())
-            visit(visible);
+        visit(visible);
     }
 }
 
@@ -91,7 +78,7 @@ void sortWithoutCase(QStringList& names) {
     KeyedNames keyed;
     keyed.reserve(static_cast<std::size_t>(names.size()));
     for (QString& name : names)
-        keyed.emplace_back(name.toCaseFolded(), std::move(name));
+        keyed.emplace_back(readableName(name).toCaseFolded(), std::move(name));
     names = sortedNames(keyed);
 }
 
@@ -115,7 +102,7 @@ std::optional<FolderListing> listFolder(const std::string& folder, const FilePat
         Type type = entry.type;
         if (type != Type::Regular && type != Type::Link && type != Type::Unknown)
             return;
-        QString folded = entry.text.toCaseFolded();
+        QString folded = readableName(entry.text).toCaseFolded();
         if (!pattern.matchesFolded(folded))
             return;
         if (type == Type::Unknown) {

@@ -15,21 +15,21 @@ struct FolderEntry {
     enum class Type { Regular, Folder, Link, Other, Unknown }; // as the folder tells it, unchecked
     int folder;       // the folder's descriptor, for looking at the entry with fstatat
     const char* name; // the name in the file system's encoding
-    QString text;     // the name as text
+    QString text;     // the name as text (decodeName)
     Type type;
 };
 
-// Visits every visible entry of folder whose name is valid text (a name that is not could not be
-// opened again by a name made from that text). False when the folder cannot be opened or read.
+// Visits every visible entry of folder. False when the folder cannot be opened or read.
 bool readFolder(const std::string& folder, const std::function<void(FolderEntry&)>& visit);
 
-// Sorts names as the lists show them: by their case-folded form, then by the exact name.
+// Sorts names as the lists show them: by the case-folded form of what the user reads
+// (readableName), then by the exact name.
 void sortWithoutCase(QStringList& names);
 
 // The files of one folder that a file list shows, as read at one moment.
 struct FolderListing {
-    // The names of the regular files that match, hidden ones excluded, sorted by their case-folded
-    // form and then by the exact name.
+    // The names of the regular files that match (read as the user reads them), hidden ones
+    // excluded, sorted as sortWithoutCase sorts.
     QStringList names;
 
     // The symbolic links among the matching names and whether each led to a regular file. What a

@@ -1,5 +1,7 @@
 #include "platform/files/mounttable.h"
 
+#include "platform/files/filenames.h"
+
 #include <QFile>
 #include <QSet>
 
@@ -31,7 +33,7 @@ QString decodeField(const QByteArray& field) {
             bytes.append(field[i]);
         }
     }
-    return QFile::decodeName(bytes);
+    return decodeName(bytes);
 }
 
 bool isBelow(const QString& path, QLatin1String folder) {

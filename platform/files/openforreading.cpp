@@ -2,8 +2,8 @@
 
 #include "platform/errors/runtimeerror.h"
 #include "platform/files/filedescriptor.h"
+#include "platform/files/filenames.h"
 
-#include <QFile>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -30,7 +30,7 @@ namespace {
 void OpenForReading(const QString& path) {
     if (path.isEmpty())
         raise(ErrBadFileName);
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = encodeName(path);
     struct stat status {};
     if (::stat(name.constData(), &status) != 0)
         raiseFor(errno);

@@ -2,9 +2,9 @@
 
 #include "platform/errors/runtimeerror.h"
 #include "platform/files/filedescriptor.h"
+#include "platform/files/filenames.h"
 #include "platform/picture/decodetarget.h"
 
-#include <QFile>
 #include <cerrno>
 #include <fcntl.h>
 #include <memory>
@@ -50,7 +50,7 @@ struct ReadBuffer {
 std::span<const std::uint8_t> readPictureFile(const QString& path) {
     if (path.isEmpty())
         raise(ErrFileNotFound);
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = encodeName(path);
     // O_NONBLOCK: opening a FIFO must not wait for a writer.
     const FileDescriptor file(::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (file.get() < 0)

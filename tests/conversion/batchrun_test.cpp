@@ -1,13 +1,19 @@
 // The conversion run of "&Umwandeln", driven through the real windows on generated folders.
 #include "conversion/fortschritt.h"
 #include "conversion/outputname.h"
+#include "dialogs/pfadauswahl.h"
 #include "mainwindow/frmmain.h"
 #include "platform/controls/controls.h"
+#include "platform/controls/dirlistbox.h"
 #include "platform/controls/filelistbox.h"
 #include "platform/controls/hscrollbar.h"
 #include "platform/controls/picturebox.h"
 #include "platform/controls/progressbar.h"
+#include "platform/controls/textbox.h"
+#include "platform/files/filenames.h"
+#include "platform/files/wholefile.h"
 #include "support/decodedjpeg.h"
+#include "support/hostilefolder.h"
 #include "support/messageboxes.h"
 #include "support/programfolder.h"
 #include "support/pumps.h"
@@ -28,11 +34,14 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -416,6 +425,57 @@ TEST_F(BatchRunCancel, TheMainWindowTakesNoInputAndRefusesToCloseDuringARun) {
     w.close();
     EXPECT_EQ(ended(), 1);
 }
+
+enum class Way { SavedSettings, TypedPath, Chooser };
+class ByteNamedFolder : public BatchRunTest, public ::testing::WithParamInterface<Way> {};
+
+// A Windows-1252 folder and picture beside UTF-8 and ASCII: every way in converts all, keeps bytes.
+TEST_P(ByteNamedFolder, ConvertsCompletelyAndIsSavedByteForByte) {
+    const QString folder = at(platform::decodeName("Ferien_S\374dtirol"));
+    ASSERT_EQ(::mkdir(platform::encodeName(folder).constData(), 0755), 0);
+    const auto remove = qScopeGuard(
+        [&] { std::filesystem::remove_all(platform::encodeName(folder).toStdString()); });
+    const char* const names[] = {"a.bmp", "Gr\303\274\303\237e.bmp", "Urlaub_M\344rz.bmp"};
+    for (int i = 0; i < 3; ++i)
+        platform::replaceWholeFile(
+            platform::encodeName(folder + u'/' + platform::decodeName(names[i])).toStdString(),
+            testsupport::hostile::quarteredBmp(10 + 2 * i, 8).toStdString());
+    if (GetParam() == Way::SavedSettings)
+        writeIni("[Other]\nPath=" + folder + "\n");
+    frmMain& w = GetParam() == Way::SavedSettings ? forms().show<frmMain>() : start();
+    if (GetParam() == Way::TypedPath) { // the box held a folder below it; the user deletes that
+        platform::setText(*w.Pfad, folder + "/Alt");
+        w.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+        QTest::mouseClick(w.Pfad, Qt::LeftButton);
+        w.Pfad->end(false);
+        for (const Qt::Key key : {Qt::Key_Backspace, Qt::Key_Backspace, Qt::Key_Backspace,
+                                  Qt::Key_Backspace, Qt::Key_Tab})
+            QTest::keyClick(w.Pfad, key);
+    } else if (GetParam() == Way::Chooser) {
+        platform::Forms::setModalHandler([](QWidget& window) {
+            auto& chooser = dynamic_cast<Pfadauswahl&>(window);
+            EXPECT_EQ(chooser.Verzeichnis->item(chooser.Verzeichnis->count() - 1)->text(),
+                      "Ferien_Südtirol");
+            chooser.Verzeichnis->setPath(chooser.Verzeichnis->List(0));
+            chooser.cmdOK->click();
+        });
+        w.PfadDialog->click();
+    }
+    EXPECT_TRUE(w.Pfad->text().endsWith("/Ferien_Südtirol"));
+    click(w);
+    for (int i = 0; i < 3; ++i) {
+        const auto decoded = testsupport::decodeJpegFile(
+            folder + QStringLiteral("/Foto%1.jpg").arg(conversion::RunningNumber(i)));
+        ASSERT_TRUE(decoded) << names[i];
+        EXPECT_EQ(decoded->width, 10 + 2 * i) << "in the order the user reads the names";
+    }
+    w.close();
+    EXPECT_EQ(readIni()["Other/Path"], folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, ByteNamedFolder,
+                         ::testing::Values(Way::SavedSettings, Way::TypedPath, Way::Chooser));
 
 TEST_F(BatchRunTest, ASourceThatVanishesBeforeItIsLoadedLeavesAGap) {
     bmp("a.bmp", kRed);

@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -100,6 +101,8 @@ TEST_F(PfadauswahlTest, OpensOnTheMainWindowsFolderTwoLevelsBelowTheDrive) {
         EXPECT_EQ(d.Verzeichnis->List(-1), zwei);
         EXPECT_EQ(d.Verzeichnis->List(-2), drive.filePath("eins"));
         EXPECT_EQ(d.Verzeichnis->List(-3), drive.path());
+        EXPECT_EQ(d.Verzeichnis->count() - d.Verzeichnis->ListCount(), 3)
+            << "the tree starts at the drive's mount point";
         ASSERT_EQ(d.Verzeichnis->ListCount(), 1);
         EXPECT_EQ(d.Verzeichnis->List(0), zwei + "/drei");
         d.cmdAbbrechen->click();
@@ -211,6 +214,22 @@ TEST_F(PfadauswahlTest, ChoosingADriveOpensItsCurrentFolder) {
         EXPECT_EQ(d.Verzeichnis->Path(), working()) << "the working directory's drive";
         d.Laufwerk->setCurrentIndex(d.Laufwerk->findText(driveText()));
         EXPECT_EQ(d.Verzeichnis->Path(), drive.path()) << "its mount point, not the folder before";
+        QTest::mouseClick(d.cmdOK, Qt::LeftButton);
+    });
+    expectMainFolder(drive.path());
+}
+
+TEST_F(PfadauswahlTest, OpeningAnotherDrivesMountPointPutsTheDriveListOnIt) {
+    // That drive's current folder, the working directory, is not the folder the user opens.
+    const QString saved = QDir::currentPath();
+    const auto restore = qScopeGuard([&] { QDir::setCurrent(saved); });
+    ASSERT_TRUE(QDir::setCurrent(mkdir("eins")));
+    start(folder()); // on "/"
+    open([&](Pfadauswahl& d) {
+        d.Verzeichnis->setPath(drive.path()); // as a double click on it in the tree of "/"
+        EXPECT_EQ(d.Laufwerk->Drive(), driveText());
+        EXPECT_EQ(d.Verzeichnis->Path(), drive.path());
+        EXPECT_EQ(d.Verzeichnis->count() - d.Verzeichnis->ListCount(), 1) << "a tree of its own";
         QTest::mouseClick(d.cmdOK, Qt::LeftButton);
     });
     expectMainFolder(drive.path());

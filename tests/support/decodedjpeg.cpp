@@ -1,6 +1,7 @@
 #include "support/decodedjpeg.h"
 
-#include <QFile>
+#include "support/files.h"
+
 #include <cstdlib>
 #include <memory>
 #include <turbojpeg.h>
@@ -13,10 +14,7 @@ Rgb DecodedJpeg::pixel(int x, int y) const {
 }
 
 std::optional<DecodedJpeg> decodeJpegFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = contentsOf(path);
     const std::unique_ptr<void, int (*)(tjhandle)> decoder(tjInitDecompress(), tjDestroy);
     if (!decoder)
         return std::nullopt;

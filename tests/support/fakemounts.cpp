@@ -1,15 +1,14 @@
 #include "support/fakemounts.h"
 
+#include "platform/files/filenames.h"
 #include "platform/files/mounttable.h"
-
-#include <QFile>
 
 namespace testsupport {
 
 QByteArray mountInfoLine(const QString& mountPoint, const QString& type) {
     static int id = 100;
     QByteArray escaped;
-    for (const char c : QFile::encodeName(mountPoint)) {
+    for (const char c : platform::encodeName(mountPoint)) {
         if (c == ' ' || c == '\t' || c == '\n' || c == '\\')
             escaped +=
                 '\\' + QByteArray::number(static_cast<unsigned char>(c), 8).rightJustified(3, '0');

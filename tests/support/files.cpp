@@ -1,5 +1,8 @@
 #include "support/files.h"
 
+#include "platform/files/filenames.h"
+#include "platform/files/wholefile.h"
+
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
@@ -12,8 +15,8 @@ QStringList entriesOf(const QString& folder) {
 }
 
 QByteArray contentsOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return QByteArray::fromStdString(
+        platform::readWholeFile(platform::encodeName(path).toStdString()).data);
 }
 
 void writeFile(const QString& path, const QByteArray& contents) {

@@ -1,5 +1,6 @@
 #include "support/hostilefolder.h"
 
+#include "platform/files/filenames.h"
 #include "support/cornerpicture.h"
 
 #include <QBuffer>
@@ -381,9 +382,8 @@ HostileFolder::HostileFolder(const QString& folder) : folder_(folder) {
         throw std::runtime_error("cannot make a link");
     entries_.push_back({QStringLiteral("verweis.jpg"), Expect::Converted, {64, 48}});
 
-    // A valid picture from an old memory card whose name is Latin-1, not UTF-8: it stays as it is,
-    // whether or not it is listed.
-    writeRaw(base + "alt-\xE4.jpg", jpeg);
+    // A valid picture from an old memory card whose name is Windows-1252, not UTF-8.
+    add(platform::decodeName("alt-\xE4.jpg"), jpeg, Expect::Converted, {64, 48});
 
     // Present when listed, not when loaded (see spoil()).
     add(QStringLiteral("verschwindet.jpg"), jpeg, Expect::Vanishes);
@@ -391,7 +391,7 @@ HostileFolder::HostileFolder(const QString& folder) : folder_(folder) {
 }
 
 void HostileFolder::add(const QString& name, const QByteArray& bytes, Expect expect, QSize size) {
-    writeRaw(QFile::encodeName(folder_ + u'/' + name).toStdString(), bytes);
+    writeRaw(platform::encodeName(folder_ + u'/' + name).toStdString(), bytes);
     entries_.push_back({name, expect, size});
 }
 

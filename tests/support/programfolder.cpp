@@ -1,11 +1,12 @@
 #include "support/programfolder.h"
 
+#include "platform/files/filenames.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
-#include <QTextStream>
 
 namespace testsupport {
 
@@ -24,7 +25,7 @@ ProgramFolderTest::~ProgramFolderTest() {
 void ProgramFolderTest::writeIni(const QString& text) const {
     QFile file(iniPath());
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(text.toUtf8());
+    file.write(platform::encodeName(text));
 }
 
 void ProgramFolderTest::touch(const QString& name) const {
@@ -44,9 +45,8 @@ std::map<QString, QString> readIniFile(const QString& path) {
     if (!file.open(QIODevice::ReadOnly))
         return values;
     QString section;
-    QTextStream in(&file);
-    while (!in.atEnd()) {
-        const QString line = in.readLine().trimmed();
+    for (const QByteArray& bytes : file.readAll().split('\n')) {
+        const QString line = platform::decodeName(bytes).trimmed();
         if (line.startsWith(u'[') && line.endsWith(u']')) {
             section = line.mid(1, line.size() - 2).trimmed();
         } else if (const qsizetype eq = line.indexOf(u'='); eq > 0) {

@@ -20,7 +20,7 @@ protected:
     // The program's folder.
     QString folder() const { return dir_.path(); }
     QString iniPath() const { return dir_.path() + QStringLiteral("/Kalmora.ini"); }
-    // Writes the settings file with exactly this text.
+    // Writes the settings file with exactly this text, in the bytes the program writes values in.
     void writeIni(const QString& text) const;
     // Creates an empty file in the program's folder (or below it).
     void touch(const QString& name) const;

@@ -61,6 +61,9 @@ TEST_F(DriveListBoxTest, SettingTheDriveByTextOrPathReportsOnlyRealChanges) {
     list.setDrive(QStringLiteral("/etc"));
     EXPECT_EQ(list.Drive(), "/ [ext4]");
     EXPECT_EQ(changes.count(), 2);
+    mounts.add(b.path(), "vfat"); // since the list was read: it reads the drives again
+    list.setDrive(b.path() + "/DCIM");
+    EXPECT_EQ(list.Drive(), text(b, "vfat"));
 }
 
 TEST_F(DriveListBoxTest, ANameWithoutADriveFailsAndKeepsTheDrive) {

@@ -1,5 +1,6 @@
 #include "platform/controls/filelistbox.h"
 #include "platform/errors/runtimeerror.h"
+#include "platform/files/filenames.h"
 #include "support/qtprinters.h"
 #include "support/scratchfilesystem.h"
 
@@ -123,13 +124,16 @@ TEST_F(FileList, NamesBeyondAsciiAreListedAndSorted) {
                            QStringLiteral("\u00fcber.JPG"), QStringLiteral("\u00dcbung.jpg")}));
     EXPECT_EQ(listed(QStringLiteral("\u00dc*")),
               (QStringList{QStringLiteral("\u00fcber.JPG"), QStringLiteral("\u00dcbung.jpg")}));
-    // A name that is no UTF-8 could not be opened again by its text, so it is not offered.
-    const QByteArray invalid = QFile::encodeName(folder) + "/bad\xFF.jpg";
-    const int fd = ::open(invalid.constData(), O_CREAT | O_WRONLY, 0644);
-    ASSERT_GE(fd, 0);
-    ::close(fd);
-    EXPECT_EQ(listed(QStringLiteral("bad*")), QStringList{});
-    ::unlink(invalid.constData()); // QTemporaryDir cannot remove it by its text either
+    // Names that are no UTF-8 (malformed ones too) are offered with their very bytes, and matched
+    // as the user reads them.
+    const QByteArray bad[] = {"bad\x80\xFF.jpg", "\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80\xE2\x82"};
+    const auto at = [&](const QByteArray& name) { return QFile::encodeName(folder + '/') + name; };
+    for (const QByteArray& name : bad)
+        ASSERT_EQ(::close(::open(at(name).constData(), O_CREAT | O_WRONLY, 0644)), 0);
+    EXPECT_EQ(listed(QStringLiteral("*€Ÿ.JPG")), QStringList{platform::decodeName(bad[0])});
+    EXPECT_EQ(platform::encodeName(listed(QStringLiteral("\u00c0*")).value(0)), bad[1]);
+    for (const QByteArray& name : bad)
+        ::unlink(at(name).constData()); // QTemporaryDir cannot find it
 }
 
 TEST_F(FileList, ShowsFilesThatAppearOrVanishAtTheNextRefresh) {

@@ -1,5 +1,6 @@
 // The text box: when it reports a lost focus, and what it takes from a drop.
 #include "platform/controls/textbox.h"
+#include "platform/files/filenames.h"
 #include "support/qtprinters.h"
 
 #include <QApplication>
@@ -81,6 +82,15 @@ TEST_F(TextBoxTest, DestroyingTheWindowIsNoLostFocus) {
     EXPECT_EQ(lost, 0);
 }
 
+// A name's carried bytes are shown readably and kept while the user types beside them (as UTF-8).
+TEST_F(TextBoxTest, KeepsTheBytesOfTheNameItShowsAndTakesWhatIsTypedAsTyped) {
+    platform::setText(*box, platform::decodeName("/b/S\374d"));
+    EXPECT_EQ(box->text(), "/b/Süd");
+    box->setCursorPosition(5); // after the ü: the typed one follows it
+    QTest::sendKeyEvent(QTest::Click, box, Qt::Key_Udiaeresis, QStringLiteral("ü"), {});
+    EXPECT_EQ(platform::encodeName(box->Text()), "/b/S\374\303\274d");
+}
+
 // Drops, as a file manager or a text editor makes them.
 class DropTest : public TextBoxTest {
 protected:
@@ -108,12 +118,14 @@ TEST_F(DropTest, WithFileDropsOnlyLocalFilesAreTakenAndReportedInOrder) {
     QMimeData files;
     files.setUrls({QUrl::fromLocalFile(QStringLiteral("/a/b c/")),
                    QUrl(QStringLiteral("https://example.org/x.jpg")),
-                   QUrl::fromLocalFile(QStringLiteral("/d.jpg"))});
+                   QUrl::fromLocalFile(QStringLiteral("/d.jpg")),
+                   QUrl::fromEncoded("file:///alt/Ferien_S%FCdtirol")});
     files.setText(QStringLiteral("file:///a/b%20c/"));
     EXPECT_TRUE(dragOver(files));
     drop(files);
     ASSERT_EQ(dropped.count(), 1);
-    EXPECT_EQ(dropped[0][0].toStringList(), (QStringList{"/a/b c/", "/d.jpg"}));
+    EXPECT_EQ(dropped[0][0].toStringList(),
+              (QStringList{"/a/b c/", "/d.jpg", platform::decodeName("/alt/Ferien_S\374dtirol")}));
     EXPECT_EQ(box->text(), "vorher") << "the owner decides what becomes of the drop";
 
     QMimeData text;
