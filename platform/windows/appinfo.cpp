@@ -1,14 +1,43 @@
 #include "platform/windows/appinfo.h"
 
+#include "platform/files/filenames.h"
+
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QStandardPaths>
+#include <array>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
+namespace {
+
+// Paths here go through the program's own name mapping, so that a program unpacked into, or a
+// home in, a folder whose name is not UTF-8 still finds its settings.
+bool isFolder(const QString& path) {
+    struct stat status {};
+    return ::stat(encodeName(path).constData(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+QString environmentPath(const char* name) {
+    return decodeName(qgetenv(name));
+}
+
+QString homeFolder() {
+    const QString home = environmentPath("HOME");
+    return home.startsWith(u'/') ? home : QStringLiteral("/");
+}
+
+} // namespace
+
 QString programFolder() {
-    return QCoreApplication::applicationDirPath();
+    std::array<char, 4096> target{};
+    const ssize_t length = ::readlink("/proc/self/exe", target.data(), target.size());
+    if (length <= 0 || static_cast<std::size_t>(length) >= target.size())
+        return QCoreApplication::applicationDirPath();
+    const QString path = decodeName(QByteArrayView(target.data(), length));
+    const qsizetype slash = path.lastIndexOf(u'/');
+    return slash > 0 ? path.left(slash) : QStringLiteral("/");
 }
 
 void ProgramPlaces::makeSettingsFolder() const {
@@ -16,10 +45,9 @@ void ProgramPlaces::makeSettingsFolder() const {
         return;
     // From the top down; a folder that exists already refuses quietly. The XDG rules ask for
     // 0700 on configuration folders they make.
-    const QString path = QDir::cleanPath(settingsFolder);
-    for (qsizetype end = path.indexOf(u'/', 1);; end = path.indexOf(u'/', end + 1)) {
-        QDir().mkdir(end < 0 ? path : path.left(end),
-                     QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QByteArray path = encodeName(settingsFolder);
+    for (qsizetype end = path.indexOf('/', 1);; end = path.indexOf('/', end + 1)) {
+        ::mkdir((end < 0 ? path : path.left(end)).constData(), S_IRWXU);
         if (end < 0)
             break;
     }
@@ -30,18 +58,18 @@ ProgramPlaces portablePlaces(const QString& programFolder) {
 }
 
 ProgramPlaces programPlaces(const QString& programFolder) {
-    const QDir folder(programFolder);
-    if (folder.dirName() != QStringLiteral("bin") ||
-        !QFileInfo(folder.filePath(QStringLiteral("../share/kalmora"))).isDir())
+    const qsizetype slash = programFolder.lastIndexOf(u'/');
+    if (programFolder.mid(slash + 1) != QStringLiteral("bin") ||
+        !isFolder(programFolder + QStringLiteral("/../share/kalmora")))
         return portablePlaces(programFolder);
     // A relative XDG_CONFIG_HOME is invalid by the XDG rules and stands for the default.
-    QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    if (QDir::isRelativePath(config))
-        config = QDir::homePath() + QStringLiteral("/.config");
+    QString config = environmentPath("XDG_CONFIG_HOME");
+    if (!config.startsWith(u'/'))
+        config = homeFolder() + QStringLiteral("/.config");
     // The pictures location is named even where the folder does not exist.
     const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-    return {config + QStringLiteral("/Kalmora"),
-            QFileInfo(pictures).isDir() ? pictures : QDir::homePath(), true};
+    return {config + QStringLiteral("/Kalmora"), isFolder(pictures) ? pictures : homeFolder(),
+            true};
 }
 
 } // namespace platform

@@ -1,11 +1,11 @@
 // Installed or portable, decided by where the program sits.
+#include "platform/files/filenames.h"
 #include "platform/windows/appinfo.h"
 #include "support/qtprinters.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <tuple>
 
@@ -16,16 +16,23 @@ namespace {
 const std::tuple<const char*, const char*, bool> layouts[] = {
     {"usr/bin", "usr/share/kalmora/", true}, {"usr/local/bin", "usr/local/share/kalmora/", true},
     {"build", "share/kalmora/", false},      {"opt/bin", "opt/share/kalmora2/", false},
-    {"usr/bin", "usr/share/kalmora", false},
+    {"usr/bin", "usr/share/kalmora", false}, {"M\xe4rz/bin", "M\xe4rz/share/kalmora/", true},
 };
+
+// Folders by the bytes of their names, which need not be UTF-8.
+std::filesystem::path onDisk(const QString& path) {
+    return platform::encodeName(path).toStdString();
+}
 
 TEST(ProgramPlaces, InstalledOnlyBesideItsShareFolderThenInTheUsersFolders) {
     const QByteArray home = qgetenv("HOME"), config = qgetenv("XDG_CONFIG_HOME");
     for (const auto& [folder, beside, installed] : layouts) {
         QTemporaryDir root;
-        const QString program = root.filePath(folder), share = root.filePath(beside);
-        ASSERT_TRUE(QDir().mkpath(program) && QDir().mkpath(QFileInfo(share).path()));
-        ASSERT_TRUE(share.endsWith(u'/') || QFile(share).open(QIODevice::WriteOnly));
+        const QString program = root.filePath(platform::decodeName(folder));
+        const QString share = root.filePath(platform::decodeName(beside));
+        std::filesystem::create_directories(onDisk(program));
+        std::filesystem::create_directories(onDisk(share).parent_path());
+        ASSERT_TRUE(share.endsWith(u'/') || std::ofstream(onDisk(share)));
         qputenv("HOME", root.filePath("home").toUtf8());
         qputenv("XDG_CONFIG_HOME", "relative"); // invalid: the default holds
         const platform::ProgramPlaces places = platform::programPlaces(program);
@@ -33,11 +40,12 @@ TEST(ProgramPlaces, InstalledOnlyBesideItsShareFolderThenInTheUsersFolders) {
         EXPECT_EQ(places.settingsFolder, settings) << folder << ' ' << beside;
         EXPECT_EQ(places.defaultFolder, installed ? root.filePath("home") : program); // no Pictures
         // Made private on the first write; a portable copy never makes its own folder again.
-        ASSERT_TRUE(QDir(program).removeRecursively());
+        ASSERT_TRUE(std::filesystem::remove_all(onDisk(program)) > 0);
         places.makeSettingsFolder();
-        EXPECT_EQ(QFileInfo(settings).isDir(), installed);
-        for (const QString& made : {settings, QFileInfo(settings).path()})
-            EXPECT_TRUE(!installed || (QFile::permissions(made) & 0x7077) == 0x7000);
+        EXPECT_EQ(std::filesystem::is_directory(onDisk(settings)), installed);
+        for (const auto& made : {onDisk(settings), onDisk(settings).parent_path()})
+            EXPECT_TRUE(!installed || std::filesystem::status(made).permissions() ==
+                                          std::filesystem::perms::owner_all);
     }
     qputenv("HOME", home);
     config.isNull() ? qunsetenv("XDG_CONFIG_HOME") : qputenv("XDG_CONFIG_HOME", config);
