@@ -288,10 +288,10 @@ const WindowCase kWindows[] = {
      [](Forms& forms) -> QWidget& {
          forms.get<frmMain>();
          Fortschritt& f = forms.show<Fortschritt>();
-         // Mid-run, at the widest count of fewer than ten thousand files.
-         f.prgBFortschritt->setMax(9999);
-         f.prgBFortschritt->setValue(9998);
-         f.lblFortschritt->setText(QStringLiteral("9998 von 9999 Dateien."));
+         // At the end of a run, at the widest count the label has room for.
+         f.prgBFortschritt->setMax(9999999);
+         f.prgBFortschritt->setValue(9999999);
+         f.lblFortschritt->setText(QStringLiteral("9999999 von 9999999 Dateien."));
          return f;
      },
      [](QWidget& window) {
