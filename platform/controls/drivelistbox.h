@@ -5,11 +5,14 @@
 #include <QComboBox>
 #include <vector>
 
+class QPaintEvent;
+
 namespace platform {
 
 // The drive list: a one-line drop-down of the system's ready drives that holds one current drive.
 // A new list shows the drive of the working directory (or the first drive when no drive holds
 // it). The drives are read again whenever the list drops down; the current drive stays listed.
+// While it has the focus it carries the focus mark, however it got the focus.
 class DriveListBox : public QComboBox {
     Q_OBJECT
 public:
@@ -30,6 +33,9 @@ public:
 signals:
     // The current drive changed, by the user's choice or by setDrive.
     void Change();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void fill(std::vector<platform::Drive> drives, const QString& current);
