@@ -20,7 +20,8 @@ Fortschritt::Fortschritt(platform::Forms& forms) : forms_(forms) {
 
     lblFortschritt = new QLabel(this);
     lblFortschritt->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    place(*lblFortschritt, 525, 150, 1935, 255);
+    // As wide as the bar below it, so that counts of millions of files still fit.
+    place(*lblFortschritt, 135, 150, 2655, 255);
 
     prgBFortschritt = new platform::ProgressBar(this);
     place(*prgBFortschritt, 135, 450, 2655, 375);

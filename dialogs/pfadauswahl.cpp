@@ -35,6 +35,9 @@ Pfadauswahl::Pfadauswahl(platform::Forms& forms) : forms_(forms) {
     place(*Verzeichnis, 105, 420, 3165, 2115);
     Laufwerk = new platform::DriveListBox(this);
     place(*Laufwerk, 105, 105, 3165, 315);
+    // Neither list has a label: assistive technology names them by what they hold.
+    Laufwerk->setAccessibleName(QStringLiteral("Laufwerk"));
+    Verzeichnis->setAccessibleName(QStringLiteral("Verzeichnis"));
 
     // By tab index.
     QWidget::setTabOrder(Laufwerk, Verzeichnis);

@@ -62,7 +62,9 @@ void frmMain::createControls(QWidget& client) {
     Qualitaet->setPageStep(10);
     Qualitaet->setValue(20);
     Qualitaet->setFocusPolicy(Qt::StrongFocus);
+    Qualitaet->setValueSuffix(QStringLiteral(" %"));
     place(*Qualitaet, 240, 360, 2130, 255);
+    platform::tieLabel(*Label4, *Qualitaet);
 
     Label3 = label(client, QStringLiteral("20%"));
     place(*Label3, 2415, 360, 510, 255);
@@ -72,11 +74,15 @@ void frmMain::createControls(QWidget& client) {
 
     Pfad = new platform::TextBox(&client);
     place(*Pfad, 210, 945, 2535, 285);
+    platform::tieLabel(*Label1, *Pfad);
 
+    // The controls without a label of their own get a short name for assistive technology.
     PfadDialog = new QPushButton(QStringLiteral("..."), &client);
+    PfadDialog->setAccessibleName(QStringLiteral("Ordner auswählen"));
     place(*PfadDialog, 2730, 945, 330, 285);
 
     Dateiname = new QLineEdit(QStringLiteral("Foto"), &client);
+    Dateiname->setAccessibleName(QStringLiteral("Dateiname"));
     Dateiname->setToolTip(QStringLiteral("Gibt das Format für die Dateinamen an"));
     place(*Dateiname, 480, 1365, 735, 285);
 
@@ -92,6 +98,9 @@ void frmMain::createControls(QWidget& client) {
     place(*ExtKl, 1605, 1620, 855, 315);
     extension->addButton(ExtKl);
     ExtKl->setChecked(true);
+    // Spoken, the two captions sound the same.
+    ExtGr->setAccessibleDescription(QStringLiteral("Endung in Großbuchstaben"));
+    ExtKl->setAccessibleDescription(QStringLiteral("Endung in Kleinbuchstaben"));
 
     cmd_Save = new QPushButton(QStringLiteral("&Umwandeln"), &client);
     cmd_Save->setToolTip(QStringLiteral("Speichert alle Dateien im angegebenen Ordner"));

@@ -3,7 +3,9 @@
 #include "platform/errors/runtimeerror.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QScrollBar>
 
 namespace platform {
@@ -15,6 +17,16 @@ void place(QWidget& control, int left, int top, int width, int height) {
 
 void setClientSize(QWidget& window, int width, int height) {
     window.setFixedSize(twipsToPixels(width), twipsToPixels(height));
+}
+
+void tieLabel(QLabel& label, QWidget& control) {
+    label.setBuddy(&control);
+    // "&&" is a drawn ampersand; a single "&" marks the access key.
+    QString name =
+        label.text().replace(QRegularExpression(QStringLiteral("&(.)")), QStringLiteral("\\1"));
+    if (name.endsWith(u':'))
+        name.chop(1);
+    control.setAccessibleName(name.trimmed());
 }
 
 int checkBoxValue(const QCheckBox& box) {

@@ -1,6 +1,7 @@
 #pragma once
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QScrollBar;
 class QString;
@@ -18,6 +19,10 @@ void place(QWidget& control, int left, int top, int width, int height);
 
 // Sets a window's client area from a width and height in twips.
 void setClientSize(QWidget& window, int width, int height);
+
+// Ties a label to the control it stands before: the label's access key moves the focus there, and
+// assistive technology names the control by the caption, without "&" and the closing colon.
+void tieLabel(QLabel& label, QWidget& control);
 
 // Check-box states as the program counts them: 0 unticked, 1 ticked, 2 greyed.
 // (Qt numbers them 0 unchecked, 1 partially checked, 2 checked: mapped here, never cast.)

@@ -6,6 +6,8 @@
 
 #include <QSignalBlocker>
 #include <QStyle>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
 #include <algorithm>
 
 namespace platform {
@@ -88,6 +90,19 @@ void DriveListBox::indexChanged(int index) {
         return;
     current_ = text;
     emit Change();
+}
+
+// Qt's styles draw the focus mark only after the keyboard has moved the focus in the window; the
+// list takes the focus when the folder chooser opens, and the user must see that at once.
+void DriveListBox::paintEvent(QPaintEvent*) {
+    QStylePainter painter(this);
+    painter.setPen(palette().color(QPalette::Text));
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    if (hasFocus())
+        option.state |= QStyle::State_KeyboardFocusChange;
+    painter.drawComplexControl(QStyle::CC_ComboBox, option);
+    painter.drawControl(QStyle::CE_ComboBoxLabel, option);
 }
 
 } // namespace platform

@@ -5,12 +5,15 @@
 #include <QComboBox>
 #include <vector>
 
+class QPaintEvent;
+
 namespace platform {
 
 // The drive list: a one-line drop-down of the system's ready drives that holds one current drive.
 // A new list shows the drive of the working directory (or the first drive when no drive holds
 // it). The drives are read again whenever the list drops down; the current drive stays listed.
 // Drives are shown as readableName shows their text; Drive() gives it as the file system does.
+// While it has the focus it carries the focus mark, however it got the focus.
 class DriveListBox : public QComboBox {
     Q_OBJECT
 public:
@@ -32,6 +35,9 @@ public:
 signals:
     // The current drive changed, by the user's choice or by setDrive.
     void Change();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void fill(std::vector<platform::Drive> drives, const QString& current);

@@ -1,5 +1,7 @@
 #include "platform/controls/hscrollbar.h"
 
+#include "platform/controls/accessiblevalue.h"
+
 #include <QKeyEvent>
 #include <QStyleOptionFocusRect>
 #include <QStyleOptionSlider>
@@ -7,7 +9,32 @@
 
 namespace platform {
 
-HScrollBar::HScrollBar(QWidget* parent) : QScrollBar(Qt::Horizontal, parent) {}
+namespace {
+
+class AccessibleScrollBar : public AccessibleValue {
+public:
+    explicit AccessibleScrollBar(HScrollBar* bar) : AccessibleValue(bar, QAccessible::ScrollBar) {}
+
+    QVariant currentValue() const override { return bar().value(); }
+    void setCurrentValue(const QVariant& value) override { bar().setValue(value.toInt()); }
+    QVariant maximumValue() const override { return bar().maximum(); }
+    QVariant minimumValue() const override { return bar().minimum(); }
+    QVariant minimumStepSize() const override { return bar().singleStep(); }
+
+protected:
+    QString valueText() const override {
+        return QString::number(bar().value()) + bar().valueSuffix();
+    }
+
+private:
+    HScrollBar& bar() const { return static_cast<HScrollBar&>(*widget()); }
+};
+
+} // namespace
+
+HScrollBar::HScrollBar(QWidget* parent) : QScrollBar(Qt::Horizontal, parent) {
+    describeAs<HScrollBar, AccessibleScrollBar>();
+}
 
 void HScrollBar::keyPressEvent(QKeyEvent* event) {
     SliderAction action = SliderNoAction;

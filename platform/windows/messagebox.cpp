@@ -28,13 +28,21 @@ QMessageBox::Icon iconOf(int style) {
 }
 
 int showReal(const MessageBoxRequest& request) {
-    QMessageBox box(iconOf(request.style), request.title, request.prompt, QMessageBox::Ok);
-    box.setWindowModality(Qt::ApplicationModal);
-    box.exec();
+    messageBox(request)->exec();
     return vbOK;
 }
 
 } // namespace
+
+std::unique_ptr<QMessageBox> messageBox(const MessageBoxRequest& request) {
+    // Qt's box has the role of an alert and announces itself as one when shown; the description
+    // puts the text on the alert itself, where a screen reader reads it with the title.
+    auto box = std::make_unique<QMessageBox>(iconOf(request.style), request.title, request.prompt,
+                                             QMessageBox::Ok);
+    box->setAccessibleDescription(request.prompt);
+    box->setWindowModality(Qt::ApplicationModal);
+    return box;
+}
 
 int MsgBox(const QString& prompt, int style, const QString& title) {
     const MessageBoxRequest request{prompt, style, title};

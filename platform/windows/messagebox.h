@@ -2,6 +2,9 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
+
+class QMessageBox;
 
 namespace platform {
 
@@ -24,6 +27,10 @@ struct MessageBoxRequest {
 
 // Shows a modal message box and returns the button the user chose.
 int MsgBox(const QString& prompt, int style, const QString& title);
+
+// The box that MsgBox shows when no handler answers it, not shown yet. Assistive technology meets
+// it as an alert that carries its text as the description, and is told when it appears.
+std::unique_ptr<QMessageBox> messageBox(const MessageBoxRequest& request);
 
 // The seam through which every message box goes. An empty handler restores the real boxes;
 // tests install one that records the request and answers it at once.

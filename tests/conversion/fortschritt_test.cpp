@@ -50,7 +50,7 @@ TEST_F(FortschrittTest, IsAFixedToolWindowWithTheCloseBoxOnly) {
 
 TEST_F(FortschrittTest, ControlsStandWhereTheyBelongInTabOrder) {
     Fortschritt& w = open();
-    EXPECT_EQ(w.lblFortschritt->geometry(), twips(525, 150, 1935, 255));
+    EXPECT_EQ(w.lblFortschritt->geometry(), twips(135, 150, 2655, 255));
     EXPECT_EQ(w.lblFortschritt->text(), "");
     EXPECT_EQ(w.lblFortschritt->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
     EXPECT_EQ(w.prgBFortschritt->geometry(), twips(135, 450, 2655, 375));

@@ -411,6 +411,11 @@ TEST_F(PfadauswahlLayoutTest, ControlsCaptionsAndTabOrder) {
         } while (w != d.Laufwerk && chain.size() < 20);
         EXPECT_EQ(chain,
                   (std::vector<QWidget*>{d.Laufwerk, d.Verzeichnis, d.cmdOK, d.cmdAbbrechen}));
+        d.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
+        const QImage focused = d.Laufwerk->grab().toImage();
+        d.cmdOK->setFocus();
+        EXPECT_NE(d.Laufwerk->grab().toImage(), focused) << "no mark before a key is pressed";
         d.cmdAbbrechen->click();
     });
 }

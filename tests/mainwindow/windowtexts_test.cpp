@@ -1,6 +1,6 @@
-// Every window as a person reads and uses it, in the program's interface font: no caption or text
-// is clipped by its control, Tab visits the controls in the order of their tab indices, and no
-// access key ("&X") is given twice within a window (the menu bar included).
+// Every window as a person reads and uses it, in the program's interface font: no text is clipped
+// by its control, Tab follows the tab indices, no access key ("&X") is given twice in a window (the
+// menu bar included), and a screen reader tells the controls apart.
 #include "conversion/fortschritt.h"
 #include "dialogs/dateien.h"
 #include "dialogs/frmabout.h"
@@ -11,10 +11,12 @@
 #include "platform/controls/hscrollbar.h"
 #include "platform/controls/progressbar.h"
 #include "platform/windows/interfacefont.h"
+#include "platform/windows/messagebox.h"
 #include "support/messageboxes.h"
 #include "support/programfolder.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -25,8 +27,11 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QMetaEnum>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
@@ -38,6 +43,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <ostream>
+#include <set>
 #include <vector>
 
 namespace {
@@ -256,6 +262,9 @@ struct WindowCase {
     // The controls that Tab visits, in the order of their tab indices (hidden controls and those
     // that take no focus are left out).
     std::function<std::vector<QWidget*>(QWidget&)> tabOrder;
+    // What a screen reader learns besides the names: the window's role and description, the roles
+    // of the controls that Tab visits, and the numbers the window's controls hold ("value = text").
+    const char* told;
 };
 
 void PrintTo(const WindowCase& c, std::ostream* os) {
@@ -273,7 +282,9 @@ const WindowCase kWindows[] = {
          auto& w = static_cast<frmMain&>(window);
          return std::vector<QWidget*>{w.Qualitaet, w.cmd_Save, w.ExtKl,     w.ExtGr,
                                       w.Dateiname, w.Pfad,     w.PfadDialog};
-     }},
+     },
+     "Window ScrollBar Button RadioButton RadioButton EditableText EditableText Button 100 = 100 "
+     "%"},
     {"Dateien",
      [](Forms& forms) -> QWidget& {
          forms.get<frmMain>();
@@ -283,20 +294,22 @@ const WindowCase kWindows[] = {
          auto& d = static_cast<Dateien&>(window);
          return std::vector<QWidget*>{d.chkJPG, d.chkGIF, d.chkBMP,
                                       d.chkALL, d.cmdOK,  d.cmdAbbrechen};
-     }},
+     },
+     "Client CheckBox CheckBox CheckBox CheckBox Button Button"},
     {"Fortschritt",
      [](Forms& forms) -> QWidget& {
          forms.get<frmMain>();
          Fortschritt& f = forms.show<Fortschritt>();
-         // Mid-run, at the widest count of fewer than ten thousand files.
-         f.prgBFortschritt->setMax(9999);
-         f.prgBFortschritt->setValue(9998);
-         f.lblFortschritt->setText(QStringLiteral("9998 von 9999 Dateien."));
+         // At the end of a run, at the widest count the label has room for.
+         f.prgBFortschritt->setMax(9999999);
+         f.prgBFortschritt->setValue(9999999);
+         f.lblFortschritt->setText(QStringLiteral("9999999 von 9999999 Dateien."));
          return f;
      },
      [](QWidget& window) {
          return std::vector<QWidget*>{static_cast<Fortschritt&>(window).Abbrechen};
-     }},
+     },
+     "Client Button 9999999 = 100 %"},
     {"Pfadauswahl",
      [](Forms& forms) -> QWidget& {
          // Opened on the program's folder, as the main window holds it after start-up, with
@@ -309,12 +322,28 @@ const WindowCase kWindows[] = {
      [](QWidget& window) {
          auto& p = static_cast<Pfadauswahl&>(window);
          return std::vector<QWidget*>{p.Laufwerk, p.Verzeichnis, p.cmdOK, p.cmdAbbrechen};
-     }},
+     },
+     "Client ComboBox List Button Button"},
     {"frmAbout", [](Forms& forms) -> QWidget& { return forms.show<frmAbout>(); },
      [](QWidget& window) {
          auto& a = static_cast<frmAbout&>(window);
          return std::vector<QWidget*>{a.cmdOK, a.cmdSysInfo};
-     }},
+     },
+     "Dialog Button Button"},
+    {"MsgBox",
+     [](Forms& forms) -> QWidget& {
+         // The real box, as MsgBox shows it when no test answers; it goes with the main window.
+         QMessageBox* box = platform::messageBox({"Der angegebene Pfad existiert nicht!",
+                                                  platform::vbCritical, "Fehler"})
+                                .release();
+         box->setParent(&forms.get<frmMain>(), box->windowFlags());
+         box->show();
+         return *box;
+     },
+     [](QWidget& box) {
+         return std::vector<QWidget*>{static_cast<QMessageBox&>(box).button(QMessageBox::Ok)};
+     },
+     "AlertMessage Der angegebene Pfad existiert nicht! Button"},
 };
 
 class WindowTextsTest : public testsupport::ProgramFolderTest,
@@ -430,6 +459,32 @@ TEST_P(WindowTextsTest, AccessKeysAreUnique) {
                                   << QString(*key).toStdString();
         }
     }
+}
+
+TEST_P(WindowTextsTest, AScreenReaderTellsTheControlsApart) {
+    QWidget& window = open();
+    const auto told = [](QWidget* w) { return QAccessible::queryAccessibleInterface(w); };
+    const auto role = [&](QWidget* control) {
+        return QMetaEnum::fromType<QAccessible::Role>().valueToKey(told(control)->role());
+    };
+    QStringList learnt{role(&window), told(&window)->text(QAccessible::Description)};
+    std::set<QString> names;
+    const std::vector<QWidget*> stops = GetParam().tabOrder(window);
+    for (QWidget* stop : stops) {
+        // A name says something ("..." does not), without access key or closing colon.
+        const QString name = told(stop)->text(QAccessible::Name);
+        EXPECT_TRUE(name.contains(QRegularExpression(u"^[^&]*\\p{L}[^&]*(?<!:)$"_qs)) &&
+                    names.insert(name).second)
+            << describe(*stop).toStdString() << " is named \"" << name.toStdString() << '"';
+        learnt << role(stop);
+    }
+    // The window's own controls, not the parts of a control such as a list's scroll bars.
+    for (QWidget* control :
+         stops[0]->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (QAccessibleValueInterface* value = told(control)->valueInterface())
+            learnt << value->currentValue().toString() + " = " +
+                          told(control)->text(QAccessible::Value);
+    EXPECT_EQ(learnt.join(u' ').simplified().toStdString(), GetParam().told);
 }
 
 INSTANTIATE_TEST_SUITE_P(Windows, WindowTextsTest, ::testing::ValuesIn(kWindows),
