@@ -1,5 +1,6 @@
 #include "platform/errors/runtimeerror.h"
 #include "platform/picture/jpegdecoder.h"
+#include "support/colourpatches.h"
 #include "support/errornumber.h"
 #include "support/picturesamples.h"
 
@@ -202,5 +203,87 @@ INSTANTIATE_TEST_SUITE_P(
                     Broken{"ClaimsMoreThanTheDataCanHold", withClaimedSize(small, 16000, 16000)},
                     Broken{"ZeroHeight", withClaimedSize(small, 16, 0)}),
     [](const auto& info) { return std::string(info.param.name); });
+
+const QImage patches = colourPatches();
+const QImage greys =
+    patches.convertToFormat(QImage::Format_Grayscale8).convertToFormat(QImage::Format_RGB32);
+const QByteArray cmykProfile = iccProfileFile("ghostscript/default_cmyk.icc");
+
+QByteArray untaggedJpeg(QImage image) {
+    image.setColorSpace(QColorSpace());
+    return encoded(image, "jpeg", 100);
+}
+
+struct Managed {
+    const char* name;
+    QByteArray jpeg;
+    QImage expected;
+};
+
+class JpegColourManaged : public testing::TestWithParam<Managed> {};
+
+TEST_P(JpegColourManaged, ShowTheirSrgbColours) {
+    MemoryPicture picture;
+    decodeJpeg(bytesOf(GetParam().jpeg), picture.allocator());
+    ASSERT_EQ(picture.width(), 64);
+    EXPECT_LE(patchesDeltaE(picture, GetParam().expected), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Profiles, JpegColourManaged,
+    testing::Values(
+        Managed{"DisplayP3", encoded(convertedTo(patches, QColorSpace::DisplayP3), "jpeg", 100),
+                patches},
+        Managed{"AdobeRgb", encoded(convertedTo(patches, QColorSpace::AdobeRgb), "jpeg", 100),
+                patches},
+        Managed{"ProPhotoInFourPartsReversed",
+                withIccProfile(untaggedJpeg(convertedTo(patches, QColorSpace::ProPhotoRgb)),
+                               QColorSpace(QColorSpace::ProPhotoRgb).iccProfile(), 150, true),
+                patches},
+        Managed{"AdobeRgbByExifAlone",
+                withExifAdobeRgb(untaggedJpeg(convertedTo(patches, QColorSpace::AdobeRgb))),
+                patches},
+        Managed{"TableProfile",
+                withIccProfile(untaggedJpeg(convertedTo(patches, QColorSpace::DisplayP3)),
+                               tableDisplayP3Profile()),
+                patches},
+        Managed{"DisplayP3TurnedAQuarter",
+                withExifOrientation(
+                    withIccProfile(untaggedJpeg(storedForOrientation(
+                                       convertedTo(patches, QColorSpace::DisplayP3), 6)),
+                                   QColorSpace(QColorSpace::DisplayP3).iccProfile()),
+                    6),
+                patches},
+        Managed{
+            "CmykProfile",
+            withIccProfile(cmykJpeg(cmykConvertedTo(patches, cmykProfile), 64, 32), cmykProfile),
+            patches},
+        Managed{"GreyProfile",
+                withIccProfile(untaggedJpeg(convertedTo(greys, greyProfile(1.0),
+                                                        QImage::Format_Grayscale8)),
+                               greyProfile(1.0)),
+                greys}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Pictures tagged with sRGB, or with a profile that cannot be used, come out as if untagged.
+TEST(JpegDecoder, SrgbAndUnusableProfilesChangeNoByte) {
+    const QByteArray plain = encoded(patches, "jpeg", 90);
+    QByteArray exifSrgb = withExifAdobeRgb(plain);
+    exifSrgb.replace(QByteArray("\x01\xA0\x03\0\x01\0\0\0\xFF\xFF", 10),
+                     QByteArray("\x01\xA0\x03\0\x01\0\0\0\x01\0", 10));
+    const QByteArray p3 = QColorSpace(QColorSpace::DisplayP3).iccProfile();
+    MemoryPicture untagged;
+    decodeJpeg(bytesOf(plain), untagged.allocator());
+    for (const QByteArray& jpeg :
+         {withIccProfile(plain, QColorSpace(QColorSpace::SRgb).iccProfile()),
+          withIccProfile(plain, iccProfileFile("sRGB.icc")), withIccProfile(plain, p3.left(300)),
+          withIccProfile(plain, cmykProfile), exifSrgb}) {
+        MemoryPicture picture;
+        decodeJpeg(bytesOf(jpeg), picture.allocator());
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 64; ++x)
+                ASSERT_EQ(picture.pixel(x, y), untagged.pixel(x, y)) << x << ", " << y;
+    }
+}
 
 } // namespace

@@ -119,4 +119,41 @@ INSTANTIATE_TEST_SUITE_P(Frames, JpegHeaderKinds,
                                          Kind{"NoWidth", 0xC0, 8, 3, 0, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// An APP2 segment with part `number` of `count` of an ICC profile.
+Bytes iccPart(int number, int count, const Bytes& bytes) {
+    Bytes payload{'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0};
+    payload.insert(payload.end(),
+                   {static_cast<std::uint8_t>(number), static_cast<std::uint8_t>(count)});
+    payload.insert(payload.end(), bytes.begin(), bytes.end());
+    return segment(0xE2, payload);
+}
+
+struct IccParts {
+    const char* name;
+    Bytes segments;
+    Bytes profile;
+};
+
+class JpegIccProfiles : public testing::TestWithParam<IccParts> {};
+
+TEST_P(JpegIccProfiles, AreJoinedInOrderOrLeftOut) {
+    const auto header =
+        readJpegHeader(join({soi, GetParam().segments, frame(0xC0, 8, 7, 5, 3), sos}));
+    ASSERT_TRUE(header);
+    EXPECT_EQ(header->colour.icc, GetParam().profile);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Segments, JpegIccProfiles,
+    testing::Values(IccParts{"One", iccPart(1, 1, {1, 2, 3}), {1, 2, 3}},
+                    IccParts{"ThreeOutOfOrder",
+                             join({iccPart(2, 3, {4}), app0, iccPart(3, 3, {5, 6}),
+                                   iccPart(1, 3, {1, 2, 3})}),
+                             {1, 2, 3, 4, 5, 6}},
+                    IccParts{"CountsDisagree", join({iccPart(1, 2, {1}), iccPart(2, 3, {2})}), {}},
+                    IccParts{"PartMissing", join({iccPart(1, 3, {1}), iccPart(3, 3, {3})}), {}},
+                    IccParts{"PartRepeated", join({iccPart(1, 2, {1}), iccPart(1, 2, {1})}), {}},
+                    IccParts{"NumberedFromZero", iccPart(0, 1, {1}), {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 } // namespace
