@@ -1,5 +1,6 @@
 #include "platform/errors/runtimeerror.h"
 #include "platform/picture/imagereaderdecoder.h"
+#include "support/colourpatches.h"
 #include "support/errornumber.h"
 #include "support/picturesamples.h"
 
@@ -200,5 +201,29 @@ INSTANTIATE_TEST_SUITE_P(
                     Refused{"PngClaiming16000x16000", pngClaiming(16000, 16000)},
                     Refused{"TruncatedPngHeader", encoded(samplePicture(), "png").left(20)}),
     [](const auto& info) { return std::string(info.param.name); });
+
+struct Tagged {
+    const char* format;
+    QColorSpace::NamedColorSpace space;
+    QImage::Format pixels;
+};
+
+class ReaderColourManaged : public testing::TestWithParam<Tagged> {};
+
+TEST_P(ReaderColourManaged, ShowTheirSrgbColours) {
+    const auto [format, space, pixels] = GetParam();
+    MemoryPicture picture;
+    decodeWithImageReader(
+        bytesOf(encoded(convertedTo(colourPatches(), space, pixels), format, 100)),
+        picture.allocator());
+    EXPECT_LE(patchesDeltaE(picture), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Profiles, ReaderColourManaged,
+    testing::Values(Tagged{"tiff", QColorSpace::DisplayP3, QImage::Format_RGB32},
+                    Tagged{"tiff", QColorSpace::ProPhotoRgb, QImage::Format_RGBX64},
+                    Tagged{"webp", QColorSpace::AdobeRgb, QImage::Format_RGB32},
+                    Tagged{"png", QColorSpace::DisplayP3, QImage::Format_RGBA64}));
 
 } // namespace
