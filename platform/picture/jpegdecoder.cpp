@@ -134,7 +134,8 @@ JpegColour colourOf(const JpegHeader& header) {
     return {ColourTransform::toSrgb(header.colour, SourcePixels::Bgr8), SourcePixels::Bgr8};
 }
 
-// Converts CMYK rows into blue-green-red ones where they lie, 3 bytes a pixel from the row's start.
+// Converts CMYK rows into blue-green-red ones where they lie: each row keeps its stride, its
+// pixels now 3 bytes each from the row's start.
 void convertCmykRows(const Scratch& scratch, int width, int height, const ColourTransform& colour) {
     std::vector<std::uint8_t> converted(static_cast<std::size_t>(width) * 3);
     for (int y = 0; y < height; ++y) {
@@ -190,25 +191,19 @@ void decodeJpeg(std::span<const std::uint8_t> data, const TargetAllocator& alloc
                                             cmyk ? TJPF_CMYK : TJPF_BGR, TJFLAG_LIMITSCANS));
     const DecodeTarget target = turned ? allocate(height, width, TargetPixels::Overwritten)
                                        : allocate(width, height, TargetPixels::Overwritten);
-    if (cmyk && colour.transform) {
-        // Through the picture's own CMYK profile rather than the plain formulas below; the rows
-        // keep their stride, their pixels now 3 bytes each.
+    if (cmyk && colour.transform) // its own profile rather than the plain formulas below
         convertCmykRows(scratch, width, height, *colour.transform);
+    if (!cmyk || colour.transform)
         copyOriented<3>(scratch.bits(), scratch.stride(), width, height, orientation, target,
                         copyBgr);
-    } else if (cmyk) {
-        if (header->adobe)
-            copyOriented<4>(scratch.bits(), scratch.stride(), width, height, orientation, target,
-                            invertedCmykToBgr);
-        else
-            copyOriented<4>(scratch.bits(), scratch.stride(), width, height, orientation, target,
-                            cmykToBgr);
-    } else {
-        copyOriented<3>(scratch.bits(), scratch.stride(), width, height, orientation, target,
-                        copyBgr);
-        if (colour.transform)
-            convertTarget(target, *colour.transform, colour.source);
-    }
+    else if (header->adobe)
+        copyOriented<4>(scratch.bits(), scratch.stride(), width, height, orientation, target,
+                        invertedCmykToBgr);
+    else
+        copyOriented<4>(scratch.bits(), scratch.stride(), width, height, orientation, target,
+                        cmykToBgr);
+    if (!cmyk && colour.transform)
+        convertTarget(target, *colour.transform, colour.source);
 }
 
 } // namespace platform
