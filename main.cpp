@@ -8,7 +8,9 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     platform::useInterfaceFont();
-    platform::Forms forms(platform::programFolder());
+    // The desktop entry this program is started from (the window system matches its windows).
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.Kalmora"));
+    platform::Forms forms(platform::programPlaces(platform::programFolder()));
     forms.show<frmMain>();
     return app.exec();
 }

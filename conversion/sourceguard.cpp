@@ -1,13 +1,16 @@
 #include "conversion/sourceguard.h"
 
 #include "platform/errors/runtimeerror.h"
+#include "platform/files/replacingfile.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -65,6 +68,9 @@ QString SourceGuard::destination(std::int32_t index, const QString& target) {
     forgetReservation();
     current_ = index;
 
+    // Refused by the writer, and so never waiting to be renamed over.
+    if (platform::isWriteProtected(QFile::encodeName(target).toStdString()))
+        return target;
     Identity identity;
     if (!identityOf(target, identity))
         return target;
@@ -139,49 +145,106 @@ void SourceGuard::written(std::int32_t index, bool ok) {
     for (const std::int32_t source : pending.sources)
         waiters_[source].push_back(index);
     pending_[index] = std::move(pending);
+    // Its source is read and converted now: it, and what waits for its source, may be placed.
+    std::vector<std::int32_t> outputs{index};
+    if (const auto waiting = waiters_.find(index); waiting != waiters_.end())
+        outputs.insert(outputs.end(), waiting->second.begin(), waiting->second.end());
+    settle(std::move(outputs));
 }
 
 void SourceGuard::mayBeReplaced(std::int32_t index) {
     setFree(index);
 }
 
-void SourceGuard::setFree(std::int32_t first) {
-    std::vector<std::int32_t> work{first};
-    while (!work.empty()) {
-        const std::int32_t source = work.back();
-        work.pop_back();
-        if (source < 0 || static_cast<std::size_t>(source) >= free_.size() ||
-            free_[static_cast<std::size_t>(source)])
-            continue;
-        free_[static_cast<std::size_t>(source)] = 1;
+void SourceGuard::setFree(std::int32_t source) {
+    if (source < 0 || static_cast<std::size_t>(source) >= free_.size() ||
+        free_[static_cast<std::size_t>(source)])
+        return;
+    free_[static_cast<std::size_t>(source)] = 1;
+    settle(takeWaiters(source));
+}
 
-        const auto waiting = waiters_.find(source);
-        if (waiting == waiters_.end())
+std::vector<std::int32_t> SourceGuard::takeWaiters(std::int32_t source) {
+    const auto waiting = waiters_.find(source);
+    if (waiting == waiters_.end())
+        return {};
+    std::vector<std::int32_t> outputs = std::move(waiting->second);
+    waiters_.erase(waiting);
+    return outputs;
+}
+
+// Places each of outputs that may go now, together with the waiting outputs it needs; every
+// output placed frees its source, so what waits for that source is looked at in turn.
+void SourceGuard::settle(std::vector<std::int32_t> outputs) {
+    while (!outputs.empty()) {
+        const std::int32_t output = outputs.back();
+        outputs.pop_back();
+        if (!pending_.contains(output))
             continue;
-        const std::vector<std::int32_t> outputs = std::move(waiting->second);
-        waiters_.erase(waiting);
-        for (const std::int32_t output : outputs) {
-            const auto found = pending_.find(output);
-            if (found == pending_.end())
-                continue;
-            std::vector<std::int32_t>& sources = found->second.sources;
-            std::erase(sources, source);
-            if (!sources.empty())
-                continue;
-            const Pending ready = std::move(found->second);
-            pending_.erase(found);
-            // Once in place, the output stands for its own source, which may go in turn.
-            if (place(ready))
-                work.push_back(output);
-            else
-                remove(ready);
+        const std::optional<std::vector<std::int32_t>> order = group(output);
+        if (!order)
+            continue;
+        for (const std::int32_t placed : placeGroup(*order))
+            std::ranges::copy(takeWaiters(placed), std::back_inserter(outputs));
+    }
+}
+
+// The waiting outputs that must be placed with first: those whose sources it (or one of them in
+// turn) would replace, each listed after those it replaces, unless one of them would replace a
+// source that is not converted yet (or never will be): then nothing.
+std::optional<std::vector<std::int32_t>> SourceGuard::group(std::int32_t first) const {
+    std::vector<std::int32_t> order;
+    std::set<std::int32_t> seen{first};
+    std::vector<std::pair<std::int32_t, std::size_t>> path{{first, 0}};
+    while (!path.empty()) {
+        const std::int32_t output = path.back().first;
+        const std::vector<std::int32_t>& sources = pending_.at(output).sources;
+        if (path.back().second == sources.size()) {
+            order.push_back(output);
+            path.pop_back();
+            continue;
+        }
+        const std::int32_t source = sources[path.back().second++];
+        if (free_[static_cast<std::size_t>(source)] || seen.contains(source))
+            continue;
+        if (!pending_.contains(source))
+            return std::nullopt;
+        seen.insert(source);
+        path.emplace_back(source, 0);
+    }
+    return order;
+}
+
+// Places the outputs of a group in order; the positions placed. In a ring the first of them
+// replaces a source whose picture waits in its own output's temporary file until the last. An
+// output that cannot be placed, and each that would replace its source, is dropped; where that
+// source was replaced already, its temporary file is left, as its picture's only copy.
+std::vector<std::int32_t> SourceGuard::placeGroup(const std::vector<std::int32_t>& order) {
+    std::set<std::int32_t> failed;
+    std::set<std::int32_t> replaced;
+    std::vector<std::int32_t> placed;
+    for (const std::int32_t output : order) {
+        const Pending pending = std::move(pending_.extract(output).mapped());
+        const bool needsFailed = std::ranges::any_of(
+            pending.sources, [&](std::int32_t source) { return failed.contains(source); });
+        if (!needsFailed && place(pending)) {
+            free_[static_cast<std::size_t>(output)] = 1;
+            replaced.insert(pending.sources.begin(), pending.sources.end());
+            placed.push_back(output);
+        } else {
+            failed.insert(output);
+            if (!replaced.contains(output))
+                remove(pending);
         }
     }
+    return placed;
 }
 
 bool SourceGuard::place(const Pending& pending) {
     const QByteArray temporary = QFile::encodeName(pending.temporary);
     const QByteArray target = QFile::encodeName(pending.target);
+    if (platform::isWriteProtected(target.toStdString()))
+        return false; // protected while the output waited
     // The replacement keeps the replaced file's permissions and owner, as every output does.
     struct stat existing {};
     if (::stat(target.constData(), &existing) == 0) {

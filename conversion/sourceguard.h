@@ -9,18 +9,21 @@
 
 namespace conversion {
 
-// Keeps the outputs of a run from destroying sources it has not read yet. An output name can
-// name a file of the run's own list (a folder that already holds the outputs of an earlier run,
-// or a name that differs only in case on a file system that ignores case); such an output is
-// written under a hidden temporary name and moved into place only once every source it would
-// replace may go: when that source was judged not to be a picture, or when its own output has
-// taken its place. So a source is replaced only after what became of it is on disk under its
-// final name, also along a chain of outputs that wait on each other.
+// Keeps the outputs of a run from destroying pictures. An output name can name a file of the
+// run's own list (a folder that already holds the outputs of an earlier run, or a name that
+// differs only in case on a file system that ignores case); such an output is written under a
+// hidden temporary name and moved into place once every source it would replace may go: that
+// source was judged not to be a picture, or it was read and its own output written, and so on
+// along the outputs that wait on each other. Outputs that wait on each other in a ring (a.jpg
+// becomes b.jpg while b.jpg becomes a.jpg; a re-run over Foto000 ... Foto1000, whose sorted
+// order is not their numbers' order) are placed together once every member is written.
 //
 // Whether an output would replace a source is decided by file identity (device and inode), not
-// by name: one stat of every source when the run starts, one of every output's target. Pending
-// outputs whose sources never become free (the run was cancelled, a source could not be read)
-// are dropped, their sources left as they are; no temporary file outlives the guard.
+// by name: one stat of every source when the run starts, one of every output's target. An
+// output is dropped, its sources left as they are, only where placing it would destroy a picture
+// that exists nowhere else: a source never read (the run was cancelled, a source could not be
+// read) or one whose own output failed. No temporary file outlives the guard. A target the user
+// may not write is never given a temporary file nor renamed over: the writer refuses it itself.
 class SourceGuard {
 public:
     // sources: the paths of the run's files, by position.
@@ -30,12 +33,14 @@ public:
     SourceGuard& operator=(const SourceGuard&) = delete;
 
     // The path to write the output of position index to: target itself, or a fresh hidden file
-    // beside the file target names when that is a source that may not be replaced yet.
+    // beside the file target names when that is a source that may not be replaced yet (unless the
+    // target is write-protected: then target itself, for the writer to refuse).
     QString destination(std::int32_t index, const QString& target);
     // Tells how writing to the path that destination() gave ended.
     void written(std::int32_t index, bool ok);
     // The source at index was read and is no picture, or it was no longer there when it was to
-    // be read: nothing of it is lost when its name is written.
+    // be read: nothing of it is lost when its name is written. A source neither written nor
+    // named here (a cancel, a failed read or write) is never replaced.
     void mayBeReplaced(std::int32_t index);
 
     // Outputs written under a temporary name and waiting for their sources.
@@ -58,12 +63,16 @@ private:
     static bool place(const Pending& pending);
     static void remove(const Pending& pending);
     void setFree(std::int32_t index);
+    std::vector<std::int32_t> takeWaiters(std::int32_t source);
+    void settle(std::vector<std::int32_t> outputs);
+    std::optional<std::vector<std::int32_t>> group(std::int32_t first) const;
+    std::vector<std::int32_t> placeGroup(const std::vector<std::int32_t>& order);
     void forgetReservation();
 
     std::vector<char> free_; // by position: may this source be replaced?
     std::map<Identity, std::vector<std::int32_t>> positions_;
     std::map<std::int32_t, Pending> pending_;                   // by output position
-    std::map<std::int32_t, std::vector<std::int32_t>> waiters_; // source -> outputs waiting
+    std::map<std::int32_t, std::vector<std::int32_t>> waiters_; // source -> outputs onto it
     // The output that destination() last answered for, until written() tells its outcome; its
     // reservation when it goes to a temporary file.
     std::int32_t current_ = -1;

@@ -48,14 +48,14 @@ bool frmMain::Pfad_LostFocus() {
     // A path that opens as a file is a file, not a folder.
     if (err.step([&] { OpenForReading(Pfad->text()); })) {
         MsgBox(kNotAFile, vbCritical, kErrorTitle);
-        setText(*Pfad, forms_.programFolder());
+        setText(*Pfad, forms_.places().defaultFolder);
         refused = true;
     }
     err.clear();
     err.step([&] { Dateiliste->setPath(Pfad->text()); });
     if (err.number() == ErrPathNotFound) {
         MsgBox(kNoSuchPath, vbCritical, kErrorTitle);
-        setText(*Pfad, forms_.programFolder());
+        setText(*Pfad, forms_.places().defaultFolder);
         err.step([&] { Dateiliste->setPath(Pfad->text()); });
         refused = true;
     }

@@ -40,9 +40,9 @@ void frmMain::Form_Load() {
     using namespace settings;
     // Every step that fails is skipped; a bad setting leaves the control as it was created.
     platform::ResumeNext err;
-    const QString& programFolder = forms_.programFolder();
+    const platform::ProgramPlaces& places = forms_.places();
 
-    err.step([&] { IniDatei = IniFilePath(programFolder); });
+    err.step([&] { IniDatei = IniFilePath(places.settingsFolder); });
 
     // The first touch loads Dateien hidden; its load step derives the boxes from the creation
     // pattern of Dateiliste, and each usable flag then overwrites its box.
@@ -59,10 +59,11 @@ void frmMain::Form_Load() {
     err.step([&] { platform::setScrollBarValue(*Qualitaet, ReadQuality(IniDatei)); });
 
     err.clear();
-    err.step(
-        [&] { Dateiliste->setPath(ReadText(IniDatei, SectionOther, KeyPath, programFolder)); });
+    err.step([&] {
+        Dateiliste->setPath(ReadText(IniDatei, SectionOther, KeyPath, places.defaultFolder));
+    });
     if (err.number() == platform::ErrPathNotFound)
-        err.step([&] { Dateiliste->setPath(programFolder); });
+        err.step([&] { Dateiliste->setPath(places.defaultFolder); });
 
     err.step([&] { platform::setText(*Pfad, Dateiliste->Path()); });
 
@@ -119,6 +120,7 @@ void frmMain::closeStep() {
         values.extension = 0;
     else if (ExtGr->isChecked())
         values.extension = 1;
+    forms_.places().makeSettingsFolder();
     settings::Write(IniDatei, values);
 
     // In the order: this window, Dateien, Fortschritt, frmAbout, this window, Pfadauswahl.

@@ -51,6 +51,12 @@ std::string resolvedTarget(const std::string& path) {
     return real ? std::string(real.get()) : path;
 }
 
+bool isWriteProtected(const std::string& path) {
+    if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0)
+        return false;
+    return errno == EACCES || errno == EPERM || errno == EROFS;
+}
+
 ReplacingFile::ReplacingFile(std::string target) : target_(resolvedTarget(target)) {}
 
 ReplacingFile::~ReplacingFile() {
@@ -76,6 +82,8 @@ bool ReplacingFile::open() {
         errno = S_ISDIR(existing.st_mode) ? EISDIR : EEXIST;
         return fail();
     }
+    if (exists && isWriteProtected(target_))
+        return fail(); // errno tells why
     const std::size_t slash = target_.rfind('/');
     const std::string_view path(target_);
     const std::string_view folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);

@@ -16,6 +16,8 @@ namespace platform {
 // keeps an earlier file's permissions (and owner, where that may be set); a symbolic link is
 // written through, so the file it leads to is replaced. No fsync: a batch of pictures would pay
 // for it on every file, and a crash of the program still leaves the old file or the new one.
+// A target the user may not write is never replaced: the rename would not ask, but the user
+// protected the file to keep it.
 class ReplacingFile {
 public:
     // target: the path of the file to write; its last component must not be empty.
@@ -24,8 +26,8 @@ public:
     ReplacingFile(const ReplacingFile&) = delete;
     ReplacingFile& operator=(const ReplacingFile&) = delete;
 
-    // Creates the temporary file. False when that fails (error() tells why), or when something
-    // other than a regular file has the target's name.
+    // Creates the temporary file. False when that fails (error() tells why), when something
+    // other than a regular file has the target's name, or when the target is write-protected.
     bool open();
     // Writes all of bytes (retrying short writes). False when a write fails, e.g. the disk is full.
     bool write(std::span<const std::uint8_t> bytes) noexcept;
@@ -55,5 +57,9 @@ private:
 // The file a symbolic link leads to (a file is written through its link); any other path, or a
 // dangling link, as it is.
 std::string resolvedTarget(const std::string& path);
+
+// True when path (after following links) names a file that the effective user may not write to:
+// its permissions or a read-only file system forbid it.
+bool isWriteProtected(const std::string& path);
 
 } // namespace platform

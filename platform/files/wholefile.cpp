@@ -115,8 +115,10 @@ bool replaceWholeFile(const std::string& path, std::string_view content) {
     const std::string target = resolvedTarget(path);
     struct stat status {};
     const bool exists = ::stat(target.c_str(), &status) == 0;
-    if (exists ? !S_ISREG(status.st_mode) : errno != ENOENT)
-        return false; // a folder or device in the way, or a folder on the way missing or a file
+    // A folder or device in the way, a folder on the way missing or a file, or a file the user
+    // may not write (the rename of the temporary file would not ask).
+    if (exists ? !S_ISREG(status.st_mode) || isWriteProtected(target) : errno != ENOENT)
+        return false;
     const int error = writeBeside(target, content);
     if (error == 0)
         return true;

@@ -23,7 +23,7 @@ WholeFile readWholeFile(const std::string& path);
 // written there but the file itself can, the file is rewritten in place, growing it first so that
 // a full disk is found out before a byte of the old content is touched. A symbolic link is written
 // through, and an existing file keeps its permissions. Returns false, with the file as it was,
-// when neither way works.
+// when the file is write-protected (isWriteProtected) or neither way works.
 bool replaceWholeFile(const std::string& path, std::string_view content);
 
 } // namespace platform

@@ -6,7 +6,7 @@
 // The private-profile (INI) functions. Text is 8-bit (UTF-8 here), file names included. Section
 // and key names are matched without regard to case; a missing file, section or key yields the
 // caller's default. Writing creates the file, the section and the key as needed, replaces an
-// existing value and keeps every other section, key and comment.
+// existing value and keeps every other byte of the file (see ProfileText).
 namespace platform {
 
 // Copies the value of key in section (or defaultValue when it is missing) to the start of buffer:
@@ -24,7 +24,8 @@ int GetPrivateProfileIntA(std::string_view section, std::string_view key, int de
 
 // Sets key in section to value. A value is one line: it is cut at its first line break, so it
 // cannot add lines of its own to the file. The file is replaced as a whole (see replaceWholeFile);
-// a write that fails leaves the file as it was and returns false.
+// a write that fails, or a file the user may not write, leaves the file as it was and returns
+// false.
 bool WritePrivateProfileStringA(std::string_view section, std::string_view key,
                                 std::string_view value, std::string_view file);
 

@@ -34,9 +34,9 @@ private:
 
 } // namespace
 
-Forms::Forms(QString programFolder, QObject* parent)
-    : QObject(parent), programFolder_(std::move(programFolder)),
-      lastUnloaded_([] { QCoreApplication::quit(); }) {}
+Forms::Forms(ProgramPlaces places, QObject* parent)
+    : QObject(parent), places_(std::move(places)), lastUnloaded_([] { QCoreApplication::quit(); }) {
+}
 
 Forms::~Forms() {
     // Windows still loaded when the registry goes are discarded without their unload steps.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/windows/appinfo.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -31,11 +33,14 @@ public:
 class Forms : public QObject {
     Q_OBJECT
 public:
-    explicit Forms(QString programFolder, QObject* parent = nullptr);
+    explicit Forms(ProgramPlaces places, QObject* parent = nullptr);
+    // A portable program in this folder; tests hand in a temporary one.
+    explicit Forms(const QString& programFolder, QObject* parent = nullptr)
+        : Forms(portablePlaces(programFolder), parent) {}
     ~Forms() override;
 
-    // The folder of the program (settings file, fallback folder); tests hand in a temporary one.
-    const QString& programFolder() const { return programFolder_; }
+    // Where the settings file lives and the folder the windows fall back to.
+    const ProgramPlaces& places() const { return places_; }
 
     // The loaded instance of T, loading it hidden first when it is not loaded.
     template <class T> T& get() {
@@ -96,7 +101,7 @@ private:
     void unload(std::type_index type);
     void runModal(Form& form);
 
-    QString programFolder_;
+    ProgramPlaces places_;
     std::map<std::type_index, Entry> loaded_;
     std::function<void()> lastUnloaded_;
 };

@@ -20,6 +20,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -529,6 +530,47 @@ TEST_F(BatchRunTest, ACancelledRunOverEarlierOutputsLosesNoPicture) {
     expectColour("Foto000.jpg", kYellow);
     expectColour("Foto001.jpg", kCyan);
     expectIdle(w);
+}
+
+TEST_F(BatchRunTest, ARunOverAThousandAndOneEarlierOutputsGivesEachNameThePictureOfItsPosition) {
+    // Each one as wide as its number + 1. Foto1000.jpg sorts between Foto100 and Foto101, so from
+    // there on each output's name is a later source's: the outputs wait on each other in a ring.
+    for (int i = 0; i <= 1000; ++i)
+        save(QStringLiteral("Foto%1.jpg").arg(conversion::RunningNumber(i)), solid(kRed, i + 1, 1),
+             "JPG");
+    const QStringList sources = files();
+    frmMain& w = start(QStringLiteral("*.jpg"));
+    click(w);
+    EXPECT_EQ(files(), sources); // and no temporary file
+    for (int i = 0; i <= 1000; ++i) {
+        const QString output = QStringLiteral("Foto%1.jpg").arg(conversion::RunningNumber(i));
+        ASSERT_EQ(QImageReader(at(output)).size().width(), sources[i].mid(4).chopped(4).toInt() + 1)
+            << output.toStdString();
+    }
+    EXPECT_EQ(boxes.count(), 0);
+    expectIdle(w);
+}
+
+TEST_F(BatchRunTest, AWriteProtectedOutputNameGetsOneMessageAndKeepsItsPicture) {
+    testsupport::asOrdinaryUser([this] {
+        bmp("a.bmp", kRed);
+        bmp("b.bmp", kGreen);
+        save("Foto000.jpg", solid(kYellow), "JPG");
+        save("Foto001.jpg", solid(kCyan), "JPG");
+        // Foto000.jpg is output 0's name and source 2: never written, nor renamed over later.
+        ASSERT_TRUE(QFile::setPermissions(at("Foto000.jpg"), QFile::ReadOwner));
+        frmMain& w = start();
+        click(w);
+        ASSERT_EQ(boxes.count(), 1);
+        EXPECT_EQ(boxes.shown()[0].prompt, "Failed to save to JPG");
+        EXPECT_EQ(files(), QStringList({"a.bmp", "b.bmp", "Foto000.jpg", "Foto001.jpg",
+                                        "Foto002.jpg", "Foto003.jpg"}));
+        expectColour("Foto000.jpg", kYellow);
+        expectColour("Foto001.jpg", kGreen);
+        expectColour("Foto002.jpg", kYellow);
+        expectColour("Foto003.jpg", kCyan);
+        expectIdle(w);
+    });
 }
 
 TEST_F(BatchRunTest, AnOutputNameLeadingToALaterSourceWaitsForIt) {

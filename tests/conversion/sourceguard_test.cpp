@@ -185,4 +185,46 @@ TEST_F(SourceGuardTest, AnOutputOntoAnEarlierSourceWaitsWhileThatSourceHasNoOutp
     EXPECT_EQ(guard.pendingCount(), 0);
 }
 
+// Outputs that wait on each other in a ring, over the sources a.jpg, b.jpg, c.jpg: each step
+// "1>c.jpg" writes output 1 onto c.jpg, "1!c.jpg" is that write failing; the run ends after the
+// last step (a cancel when sources are left). Then a.jpg, b.jpg and c.jpg hold these contents.
+struct Ring {
+    const char* label;
+    QStringList steps;
+    QStringList after;
+};
+void PrintTo(const Ring& ring, std::ostream* out) {
+    *out << ring.label;
+}
+class SourceGuardRing : public SourceGuardTest, public ::testing::WithParamInterface<Ring> {};
+
+TEST_P(SourceGuardRing, IsPlacedWholeOnceEveryMemberIsWrittenAndElseLeftAsItWas) {
+    for (const char* name : {"a", "b", "c"})
+        put(QStringLiteral("%1.jpg").arg(name), QByteArray(name).toUpper());
+    {
+        SourceGuard guard(sources({"a.jpg", "b.jpg", "c.jpg"}));
+        for (const QString& step : GetParam().steps) {
+            const int index = step.left(1).toInt();
+            if (step[1] == u'>') {
+                write(guard, index, step.mid(2), "out" + QByteArray::number(index));
+            } else {
+                guard.destination(index, path(step.mid(2)));
+                guard.written(index, false);
+            }
+        }
+        EXPECT_EQ(QStringList({content("a.jpg"), content("b.jpg"), content("c.jpg")}),
+                  GetParam().after);
+    }
+    EXPECT_EQ(names(), QStringList({"a.jpg", "b.jpg", "c.jpg"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rings, SourceGuardRing,
+    ::testing::Values(
+        Ring{"Smallest", {"0>b.jpg", "1>a.jpg"}, {"out1", "out0", "C"}},
+        Ring{"OfThree", {"0>b.jpg", "1>c.jpg", "2>a.jpg"}, {"out2", "out0", "out1"}},
+        Ring{"CancelledInTheMiddle", {"0>b.jpg", "1>c.jpg"}, {"A", "B", "C"}},
+        Ring{"AMembersWriteFails", {"0>b.jpg", "1!c.jpg", "2>a.jpg"}, {"A", "B", "C"}}),
+    [](const auto& info) { return std::string(info.param.label); });
+
 } // namespace

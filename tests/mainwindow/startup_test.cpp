@@ -4,6 +4,7 @@
 #include "platform/controls/controls.h"
 #include "platform/controls/filelistbox.h"
 #include "platform/controls/hscrollbar.h"
+#include "support/files.h"
 #include "support/messageboxes.h"
 #include "support/programfolder.h"
 
@@ -301,6 +302,25 @@ TEST_F(StartupTest, TheProgramEndsOnlyWhenTheLastWindowIsUnloaded) {
     EXPECT_FALSE(forms().isLoaded<frmMain>());
     EXPECT_EQ(ended(), 1);
     EXPECT_FALSE(w.Timer->isActive());
+}
+
+// Installed: the settings in the user's folder, the pictures folder for every fallback (first
+// start, a saved folder that is gone, a refused entry).
+TEST_F(StartupTest, AnInstalledProgramKeepsToTheUsersFolders) {
+    const QString settings = folder() + "/cfg/Kalmora", pictures = folder() + "/Bilder";
+    ASSERT_TRUE(QDir().mkpath(pictures));
+    for (const QString& saved : {QString(), folder() + "/vanished"}) {
+        if (!saved.isEmpty())
+            testsupport::writeFile(settings + "/Kalmora.ini", "[Other]\nPath=" + saved.toUtf8());
+        platform::Forms installed({settings, pictures, true});
+        installed.setLastWindowUnloaded([] {});
+        frmMain& w = installed.show<frmMain>();
+        EXPECT_EQ(w.Dateiliste->Path(), pictures);
+        platform::setText(*w.Pfad, folder() + "/missing");
+        EXPECT_TRUE(w.Pfad_LostFocus() && w.Pfad->text() == pictures);
+        w.close();
+        EXPECT_EQ(testsupport::readIniFile(settings + "/Kalmora.ini")["Other/Path"], pictures);
+    }
 }
 
 } // namespace

@@ -303,7 +303,7 @@ const WindowCase kWindows[] = {
          // subfolders of usual names.
          forms.get<frmMain>();
          for (const char* name : {"Bilder", "Urlaub 2026", "Größenänderung"})
-             QDir(forms.programFolder()).mkdir(QString::fromUtf8(name));
+             QDir(forms.places().defaultFolder).mkdir(QString::fromUtf8(name));
          return forms.show<Pfadauswahl>();
      },
      [](QWidget& window) {

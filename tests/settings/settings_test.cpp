@@ -148,7 +148,7 @@ Saved sample() {
 
 TEST_F(Settings, WritesTheEightKeysInOrderAsPlainDecimal) {
     Write(ini, sample());
-    EXPECT_EQ(readBytes(ini), QByteArray("[Files]\nJPEG=1\nGIF=0\nBMP=2\nALL=0\n\n\n"
+    EXPECT_EQ(readBytes(ini), QByteArray("[Files]\nJPEG=1\nGIF=0\nBMP=2\nALL=0\n"
                                          "[Other]\nQuality=35\nPath=/home/j\xC3\xB6rg/Bilder\n"
                                          "Filename=Urlaub\nExtension=1\n"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Kalmora.ini"});

@@ -20,4 +20,10 @@ inline void onTmpfs(const QString& options,
     onFileSystem(QStringLiteral("tmpfs"), options, scenario);
 }
 
+// Runs scenario as an ordinary user, whom file permissions stop: run by root, the current test is
+// run again in a child process that drops to the user "nobody" (setresuid) before it starts, and
+// scenario runs there on files the child creates itself. Run by anyone else, scenario just runs.
+// Call it as the last statement of a test.
+void asOrdinaryUser(const std::function<void()>& scenario);
+
 } // namespace testsupport

@@ -12,6 +12,7 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 using platform::GetPrivateProfileIntA;
 using platform::GetPrivateProfileStringA;
@@ -150,49 +151,61 @@ TEST_F(Profile, WriteCreatesFileSectionAndKeyAndReplacesValues) {
     EXPECT_TRUE(WritePrivateProfileStringA("Other", "Quality", "20", file));
     EXPECT_TRUE(WritePrivateProfileStringA("FILES", "jpeg", "0", file));
     EXPECT_TRUE(WritePrivateProfileStringA("Files", "GIF", "", file));
-    EXPECT_EQ(readBytes(file), "[Files]\njpeg=0\nGIF=\n\n\n[Other]\nQuality=20\n");
+    EXPECT_EQ(readBytes(file), "[Files]\nJPEG=0\nGIF=\n[Other]\nQuality=20\n");
     EXPECT_EQ(readText("Files", "JPEG", file), "0");
     EXPECT_EQ(readText("Files", "GIF", file), "") << "an empty value is not a missing key";
     EXPECT_EQ(folderEntries(dir.path()), QStringList{QStringLiteral("Kalmora.ini")})
         << "no temporary file is left behind";
 }
 
-TEST_F(Profile, WriteKeepsEveryOtherSectionKeyAndComment) {
-    writeBytes(file, "; Kalmora settings\n"
-                     "; by hand\n"
-                     "\n"
-                     "[Files]\n"
-                     "; which types count\n"
-                     "JPEG=0\n"
-                     "GIF=1\n"
-                     "[Other]\n"
-                     "Quality=20\n"
-                     "# where the pictures are\n"
-                     "Path=/old\n"
-                     "Custom = keep me\n"
-                     "[Mine]\n"
-                     "x=y\n"
-                     "\n"
-                     "; the end\n");
-    ASSERT_TRUE(WritePrivateProfileStringA("Other", "Path", "/new", file));
-    ASSERT_TRUE(WritePrivateProfileStringA("Files", "BMP", "2", file));
-    ASSERT_TRUE(WritePrivateProfileStringA("Fresh", "Key", "v", file));
-
-    const std::string written = readBytes(file);
-    std::size_t at = 0;
-    for (const char* kept :
-         {"; Kalmora settings\n; by hand\n", "[Files]\n", "; which types count\n", "JPEG=0\n",
-          "GIF=1\n", "BMP=2\n", "[Other]\n", "Quality=20\n", "# where the pictures are\n",
-          "Path=/new\n", "Custom=keep me\n", "[Mine]\n", "x=y\n", "[Fresh]\n", "Key=v\n",
-          "; the end\n"}) {
-        const std::size_t found = written.find(kept, at);
-        ASSERT_NE(found, std::string::npos) << '"' << kept << "\" in order in:\n" << written;
-        at = found + std::string_view(kept).size();
-    }
-    EXPECT_EQ(written.find("/old"), std::string::npos) << written;
-    EXPECT_EQ(readText("Other", "Custom", file), "keep me");
-    EXPECT_EQ(readText("Mine", "x", file), "y");
+// A file, the writes made to it in turn (section, key, value), and every byte it holds after them.
+struct Edit {
+    const char* label;
+    std::string before;
+    std::vector<std::array<std::string, 3>> writes;
+    std::string after;
+};
+void PrintTo(const Edit& edit, std::ostream* out) {
+    *out << edit.label;
 }
+class ProfileEdit : public Profile, public ::testing::WithParamInterface<Edit> {};
+
+TEST_P(ProfileEdit, ChangesOnlyTheValueWrittenAndKeepsEveryOtherByte) {
+    writeBytes(file, GetParam().before);
+    for (const auto& [section, key, value] : GetParam().writes)
+        ASSERT_TRUE(WritePrivateProfileStringA(section, key, value, file));
+    EXPECT_EQ(readBytes(file), GetParam().after);
+    for (const auto& [section, key, value] : GetParam().writes)
+        EXPECT_EQ(readText(section, key, file), value) << section << '/' << key;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ProfileEdit,
+    ::testing::Values(
+        Edit{"CommentsNotesAndOtherSections",
+             "; Kalmora settings\n\n[Files]\n; which types count\nJPEG=0\nGIF=1\n[Other]\n"
+             "my notes, no equals sign\nPath=/old\nCustom = keep me\n[Mine]\nx=y\n\n; the end\n",
+             {{"Other", "Path", "/new"}, {"Files", "BMP", "2"}, {"Fresh", "Key", "v"}},
+             "; Kalmora settings\n\n[Files]\n; which types count\nJPEG=0\nGIF=1\nBMP=2\n[Other]\n"
+             "my notes, no equals sign\nPath=/new\nCustom = keep me\n[Mine]\nx=y\n\n; the end\n"
+             "[Fresh]\nKey=v\n"},
+        Edit{"WindowsLineEndsAndTheKeysOwnSpelling",
+             "\xEF\xBB\xBF[files]\r\n  jpeg  =  1  \r\n; note\r\n\r\n[Other]\r\nPath=\r\n",
+             {{"Files", "JPEG", "0"}, {"FILES", "gif", "1"}, {"Other", "Path", "/p"}},
+             "\xEF\xBB\xBF[files]\r\n  jpeg  =  0  \r\ngif=1\r\n"
+             "; note\r\n\r\n[Other]\r\nPath=/p\r\n"},
+        Edit{"NoLastLineEndAndTwiceTheSameSectionAndKey",
+             "[Other]\nQuality=1\nquality=2\n[other]\nPath=/a",
+             {{"Other", "Quality", "3"},
+              {"Other", "Path", "/b"},
+              {"Other", "Filename", "F"},
+              {"Files", "ALL", "1"}},
+             "[Other]\nQuality=3\nquality=2\nFilename=F\n[other]\nPath=/b\n[Files]\nALL=1\n"},
+        Edit{"ASignatureAlone",
+             "\xEF\xBB\xBF",
+             {{"Files", "JPEG", "1"}},
+             "\xEF\xBB\xBF[Files]\nJPEG=1\n"}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(Profile, WritingTheSameValuesAgainGivesTheSameBytes) {
     writeBytes(file, "; note\n[Other]\nPath = /x\n\n; tail\n");
@@ -274,6 +287,14 @@ TEST_F(Profile, AWriteThatCannotBeDoneChangesNothing) {
     EXPECT_FALSE(WritePrivateProfileStringA("Other", "Quality", "35",
                                             QFile::encodeName(folder).toStdString()));
     EXPECT_TRUE(QFileInfo(folder).isDir());
+
+    // A file the user protected, in a folder the user may write (root may write it).
+    testsupport::asOrdinaryUser([this] {
+        ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
+        EXPECT_FALSE(WritePrivateProfileStringA("Other", "Quality", "35", file));
+        EXPECT_EQ(readBytes(file), "[Other]\nQuality=20\n");
+        EXPECT_EQ(folderEntries(dir.path()).filter(QStringLiteral("Kalmora")).size(), 1);
+    });
 }
 
 // A settings file of a little under one page, on a tmpfs whose remaining space is filled.
