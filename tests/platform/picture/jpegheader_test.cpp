@@ -1,5 +1,6 @@
 #include "platform/picture/jpegheader.h"
 
+#include <array>
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <vector>
@@ -119,41 +120,25 @@ INSTANTIATE_TEST_SUITE_P(Frames, JpegHeaderKinds,
                                          Kind{"NoWidth", 0xC0, 8, 3, 0, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// An APP2 segment with part `number` of `count` of an ICC profile.
-Bytes iccPart(int number, int count, const Bytes& bytes) {
-    Bytes payload{'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0};
-    payload.insert(payload.end(),
-                   {static_cast<std::uint8_t>(number), static_cast<std::uint8_t>(count)});
-    payload.insert(payload.end(), bytes.begin(), bytes.end());
-    return segment(0xE2, payload);
+// APP2 segments with parts of an ICC profile: number, count, one byte of the profile.
+Bytes iccParts(std::initializer_list<std::array<std::uint8_t, 3>> parts) {
+    Bytes out;
+    for (const auto& [number, count, byte] : parts)
+        out = join({out, segment(0xE2, {'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0,
+                                        number, count, byte})});
+    return out;
 }
 
-struct IccParts {
-    const char* name;
-    Bytes segments;
-    Bytes profile;
-};
-
-class JpegIccProfiles : public testing::TestWithParam<IccParts> {};
-
-TEST_P(JpegIccProfiles, AreJoinedInOrderOrLeftOut) {
-    const auto header =
-        readJpegHeader(join({soi, GetParam().segments, frame(0xC0, 8, 7, 5, 3), sos}));
-    ASSERT_TRUE(header);
-    EXPECT_EQ(header->colour.icc, GetParam().profile);
+TEST(JpegHeader, JoinsIccPartsInOrderOrLeavesThemOut) {
+    const auto profile = [](const Bytes& segments) {
+        return readJpegHeader(join({soi, segments, frame(0xC0, 8, 7, 5, 3), sos}))->colour.icc;
+    };
+    EXPECT_EQ(profile(join({iccParts({{2, 3, 5}}), app0, iccParts({{3, 3, 6}, {1, 3, 4}})})),
+              (Bytes{4, 5, 6}));
+    EXPECT_EQ(profile(iccParts({{1, 2, 1}, {2, 3, 2}})), Bytes{}) << "counts disagree";
+    EXPECT_EQ(profile(iccParts({{1, 3, 1}, {3, 3, 3}})), Bytes{}) << "a part missing";
+    EXPECT_EQ(profile(iccParts({{1, 2, 1}, {1, 2, 1}})), Bytes{}) << "a part repeated";
+    EXPECT_EQ(profile(iccParts({{0, 1, 1}})), Bytes{}) << "numbered from 0";
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Segments, JpegIccProfiles,
-    testing::Values(IccParts{"One", iccPart(1, 1, {1, 2, 3}), {1, 2, 3}},
-                    IccParts{"ThreeOutOfOrder",
-                             join({iccPart(2, 3, {4}), app0, iccPart(3, 3, {5, 6}),
-                                   iccPart(1, 3, {1, 2, 3})}),
-                             {1, 2, 3, 4, 5, 6}},
-                    IccParts{"CountsDisagree", join({iccPart(1, 2, {1}), iccPart(2, 3, {2})}), {}},
-                    IccParts{"PartMissing", join({iccPart(1, 3, {1}), iccPart(3, 3, {3})}), {}},
-                    IccParts{"PartRepeated", join({iccPart(1, 2, {1}), iccPart(1, 2, {1})}), {}},
-                    IccParts{"NumberedFromZero", iccPart(0, 1, {1}), {}}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
