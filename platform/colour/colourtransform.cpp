@@ -117,8 +117,9 @@ LcmsProfile adobeRgbProfile(cmsContext context) {
 }
 
 // An RGB profile's curves and colorants, when it converts through them alone: it has no tables
-// that the library would prefer, and its black is black (so that black-point compensation has
-// nothing to do). The curves are read from the profile while it is open.
+// that the library would prefer, its black is black (so that black-point compensation has
+// nothing to do) and its colorants are plausible. The curves are read from the profile while it
+// is open.
 std::optional<MatrixShaperModel> matrixShaperOf(cmsHPROFILE profile) {
     if (cmsGetColorSpace(profile) != cmsSigRgbData || !cmsIsMatrixShaper(profile))
         return std::nullopt;
@@ -134,9 +135,14 @@ std::optional<MatrixShaperModel> matrixShaperOf(cmsHPROFILE profile) {
     for (int c = 0; c < 3; ++c) {
         const auto* xyz = static_cast<const cmsCIEXYZ*>(cmsReadTag(profile, colorantTags[c]));
         curves[c] = static_cast<const cmsToneCurve*>(cmsReadTag(profile, curveTags[c]));
-        if (!xyz || !curves[c] || std::abs(cmsEvalToneCurveFloat(curves[c], 0)) > 1e-4f)
+        if (!xyz || !curves[c] || !(std::abs(cmsEvalToneCurveFloat(curves[c], 0)) < 1e-4f))
             return std::nullopt;
         model.colorants[c] = {xyz->X, xyz->Y, xyz->Z};
+        // Colorants of real primaries, imaginary ones included, lie well inside this; larger ones
+        // would make the fast path's tables huge.
+        for (const double value : model.colorants[c])
+            if (std::abs(value) > 2)
+                return std::nullopt;
     }
     model.curve = [curves](int channel, double signal) {
         return static_cast<double>(cmsEvalToneCurveFloat(curves[static_cast<std::size_t>(channel)],

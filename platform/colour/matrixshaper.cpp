@@ -56,11 +56,11 @@ Matrix product(const Matrix& a, const Matrix& b) {
 bool isSrgb(const MatrixShaperModel& model, const MatrixShaperModel::Colorants& srgb) {
     for (int channel = 0; channel < 3; ++channel) {
         for (int xyz = 0; xyz < 3; ++xyz)
-            if (std::abs(model.colorants[channel][xyz] - srgb[channel][xyz]) > 0.003)
+            if (!(std::abs(model.colorants[channel][xyz] - srgb[channel][xyz]) <= 0.003))
                 return false;
         for (int level = 0; level <= 255; level += 5) {
             const double signal = level / 255.0;
-            if (std::abs(srgbFromLinear(model.curve(channel, signal)) - signal) > 0.5 / 255)
+            if (!(std::abs(srgbFromLinear(model.curve(channel, signal)) - signal) <= 0.5 / 255))
                 return false;
         }
     }
@@ -92,8 +92,9 @@ MatrixShaper::MatrixShaper(const MatrixShaperModel& model, const MatrixShaperMod
             // A 16-bit source's entry stands for the 16 values nearest to 16 times its number.
             const double signal =
                 sixteenBits ? std::min(entry * 16, 65535) / 65535.0 : entry / 255.0;
+            const double light = model.curve(channel, signal); // a curve may say nonsense
             const double steps =
-                std::clamp(model.curve(channel, signal), 0.0, 1.0) * (EncodeSteps - 1);
+                (std::isfinite(light) ? std::clamp(light, 0.0, 1.0) : 0.0) * (EncodeSteps - 1);
             // One channel carries the table's offset, and half a step that makes the
             // float-to-integer truncation below round.
             const double bias = channel == 0 ? offset + 0.5 : 0.0;
