@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <unistd.h>
+#include <vector>
 
 namespace platform {
 
@@ -33,6 +34,22 @@ void checkPictureSize(std::int64_t width, std::int64_t height, std::size_t fileB
 void fillTarget(const DecodeTarget& target, std::uint8_t level) {
     for (int y = 0; y < target.height; ++y)
         std::memset(target.row(y), level, static_cast<std::size_t>(target.width) * 3);
+}
+
+void convertTarget(const DecodeTarget& target, const ColourTransform& colour,
+                   SourcePixels decoded) {
+    std::vector<std::uint8_t> grey(
+        decoded == SourcePixels::Gray8 ? static_cast<std::size_t>(target.width) : 0);
+    for (int y = 0; y < target.height; ++y) {
+        std::uint8_t* row = target.row(y);
+        if (grey.empty()) {
+            colour.convertRow(row, row, target.width);
+            continue;
+        }
+        for (std::size_t x = 0; x < grey.size(); ++x)
+            grey[x] = row[3 * x];
+        colour.convertRow(grey.data(), row, target.width);
+    }
 }
 
 } // namespace platform

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/colour/colourtransform.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -53,5 +55,10 @@ bool fitsIntoMemory(std::int64_t bytes);
 
 // Sets every pixel of the target to one grey level (255: white); the row padding stays as it is.
 void fillTarget(const DecodeTarget& target, std::uint8_t level);
+
+// Turns the target's pixels into sRGB where they lie, through a transform made for Bgr8 rows, or
+// for Gray8 ones when `decoded` says that each pixel holds one grey value three times.
+void convertTarget(const DecodeTarget& target, const ColourTransform& colour,
+                   SourcePixels decoded = SourcePixels::Bgr8);
 
 } // namespace platform

@@ -1,12 +1,16 @@
 #include "platform/picture/imagereaderdecoder.h"
 
+#include "platform/colour/colourtransform.h"
 #include "platform/errors/runtimeerror.h"
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QColorSpace>
 #include <QImage>
 #include <QImageReader>
 #include <new>
+#include <optional>
+#include <vector>
 
 namespace platform {
 
@@ -41,6 +45,32 @@ void writeOverWhite(const QImage& image, const DecodeTarget& target) {
             out[2] = static_cast<std::uint8_t>(qRed(in[x]) + clear);
         }
     }
+}
+
+// 16-bit colours (premultiplied, or opaque) over white, through the picture's colour transform:
+// its 16 bits come at no cost here, as the reader hands them over anyway.
+void writeDeep(const QImage& image, const DecodeTarget& target, const ColourTransform& colour) {
+    std::vector<std::uint16_t> row(static_cast<std::size_t>(image.width()) * 3);
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* in = reinterpret_cast<const QRgba64*>(image.constScanLine(y));
+        for (std::size_t x = 0; x < row.size() / 3; ++x) {
+            const int clear = 65535 - in[x].alpha();
+            row[3 * x] = static_cast<std::uint16_t>(in[x].red() + clear);
+            row[3 * x + 1] = static_cast<std::uint16_t>(in[x].green() + clear);
+            row[3 * x + 2] = static_cast<std::uint16_t>(in[x].blue() + clear);
+        }
+        colour.convertRow(row.data(), target.row(y), image.width());
+    }
+}
+
+// The transform for the profile Qt's reader found in the file, if it needs one.
+std::optional<ColourTransform> colourOf(const QImage& image, SourcePixels source) {
+    const QByteArray icc = image.colorSpace().iccProfile();
+    if (icc.isEmpty())
+        return std::nullopt;
+    ColourDescription colour;
+    colour.icc.assign(icc.begin(), icc.end());
+    return ColourTransform::toSrgb(colour, source);
 }
 
 // Reads with the reader for `format`, or the one the content names when it is empty.
@@ -95,22 +125,40 @@ QImage read(std::span<const std::uint8_t> data) {
 
 void decodeWithImageReader(std::span<const std::uint8_t> data, const TargetAllocator& allocate) {
     QImage image;
+    std::optional<ColourTransform> colour;
+    bool deep = false; // 16 bits a channel, converted through the picture's profile
     try {
         image = read(data);
         // Readers may give a frame larger than they announced.
         checkPictureSize(image.width(), image.height(), data.size());
         const bool transparent = image.hasAlphaChannel();
-        image.convertTo(transparent ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+        if (image.depth() == 64)
+            colour = colourOf(image, SourcePixels::Rgb16);
+        deep = colour.has_value();
+        if (!deep)
+            colour = colourOf(image, SourcePixels::Bgr8);
+        if (deep)
+            image.convertTo(transparent ? QImage::Format_RGBA64_Premultiplied
+                                        : QImage::Format_RGBX64);
+        else
+            image.convertTo(transparent ? QImage::Format_ARGB32_Premultiplied
+                                        : QImage::Format_RGB32);
         if (image.isNull())
             raise(ErrOutOfMemory);
     } catch (const std::bad_alloc&) {
         raise(ErrOutOfMemory);
     }
     const DecodeTarget target = allocate(image.width(), image.height(), TargetPixels::Zeroed);
+    if (deep) {
+        writeDeep(image, target, *colour);
+        return;
+    }
     if (image.format() == QImage::Format_ARGB32_Premultiplied)
         writeOverWhite(image, target);
     else
         writeOpaque(image, target);
+    if (colour)
+        convertTarget(target, *colour);
 }
 
 } // namespace platform

@@ -1,5 +1,6 @@
 #include "platform/picture/jpegdecoder.h"
 
+#include "platform/colour/colourtransform.h"
 #include "platform/errors/runtimeerror.h"
 #include "platform/gdi/gdihandles.h"
 #include "platform/picture/exiforientation.h"
@@ -10,6 +11,7 @@
 #include <memory>
 #include <string_view>
 #include <turbojpeg.h>
+#include <vector>
 
 namespace platform {
 
@@ -114,6 +116,35 @@ private:
     std::size_t stride_ = 0;
 };
 
+// How the decoded pixels turn into sRGB, when the file describes its colours. A grey picture
+// with an RGB profile (or EXIF's Adobe RGB) is converted as the colour rows it is decoded into.
+struct JpegColour {
+    std::optional<ColourTransform> transform;
+    SourcePixels source = SourcePixels::Bgr8;
+};
+
+JpegColour colourOf(const JpegHeader& header) {
+    if (header.components == 4) {
+        const auto source = header.adobe ? SourcePixels::InvertedCmyk8 : SourcePixels::Cmyk8;
+        return {ColourTransform::toSrgb(header.colour, source), source};
+    }
+    if (header.components == 1)
+        if (auto grey = ColourTransform::toSrgb(header.colour, SourcePixels::Gray8))
+            return {std::move(grey), SourcePixels::Gray8};
+    return {ColourTransform::toSrgb(header.colour, SourcePixels::Bgr8), SourcePixels::Bgr8};
+}
+
+// Converts CMYK rows into blue-green-red ones where they lie: each row keeps its stride, its
+// pixels now 3 bytes each from the row's start.
+void convertCmykRows(const Scratch& scratch, int width, int height, const ColourTransform& colour) {
+    std::vector<std::uint8_t> converted(static_cast<std::size_t>(width) * 3);
+    for (int y = 0; y < height; ++y) {
+        std::uint8_t* row = scratch.bits() + static_cast<std::size_t>(y) * scratch.stride();
+        colour.convertRow(row, converted.data(), width);
+        std::copy(converted.begin(), converted.end(), row);
+    }
+}
+
 } // namespace
 
 void decodeJpeg(std::span<const std::uint8_t> data, const TargetAllocator& allocate) {
@@ -125,6 +156,7 @@ void decodeJpeg(std::span<const std::uint8_t> data, const TargetAllocator& alloc
     checkPictureSize(width, height, data.size());
     const int orientation = header->orientation;
     const bool turned = swapsAxes(orientation);
+    const JpegColour colour = colourOf(*header);
 
     const TjHandle decompressor(tjInitDecompress());
     if (!decompressor)
@@ -145,6 +177,8 @@ void decodeJpeg(std::span<const std::uint8_t> data, const TargetAllocator& alloc
                             static_cast<int>(target.stride), height, TJPF_BGR, flags));
         if (orientation == 2 || orientation == 3)
             mirrorRows(target);
+        if (colour.transform)
+            convertTarget(target, *colour.transform, colour.source);
         return;
     }
 
@@ -157,7 +191,9 @@ void decodeJpeg(std::span<const std::uint8_t> data, const TargetAllocator& alloc
                                             cmyk ? TJPF_CMYK : TJPF_BGR, TJFLAG_LIMITSCANS));
     const DecodeTarget target = turned ? allocate(height, width, TargetPixels::Overwritten)
                                        : allocate(width, height, TargetPixels::Overwritten);
-    if (!cmyk)
+    if (cmyk && colour.transform) // its own profile rather than the plain formulas below
+        convertCmykRows(scratch, width, height, *colour.transform);
+    if (!cmyk || colour.transform)
         copyOriented<3>(scratch.bits(), scratch.stride(), width, height, orientation, target,
                         copyBgr);
     else if (header->adobe)
@@ -166,6 +202,8 @@ void decodeJpeg(std::span<const std::uint8_t> data, const TargetAllocator& alloc
     else
         copyOriented<4>(scratch.bits(), scratch.stride(), width, height, orientation, target,
                         cmykToBgr);
+    if (!cmyk && colour.transform)
+        convertTarget(target, *colour.transform, colour.source);
 }
 
 } // namespace platform

@@ -1,14 +1,18 @@
 #include "platform/picture/jpegheader.h"
 
+#include "platform/picture/exifcolourspace.h"
 #include "platform/picture/exiforientation.h"
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace platform {
 
 namespace {
 
-constexpr int SOI = 0xD8, EOI = 0xD9, SOS = 0xDA, APP1 = 0xE1, APP14 = 0xEE, TEM = 0x01;
+constexpr int SOI = 0xD8, EOI = 0xD9, SOS = 0xDA, APP1 = 0xE1, APP2 = 0xE2, APP14 = 0xEE,
+              TEM = 0x01;
 
 bool isFrameMarker(int marker) {
     // 0xC4 (Huffman tables), 0xC8 (reserved) and 0xCC (arithmetic conditioning) are not frames.
@@ -21,6 +25,27 @@ bool isStandalone(int marker) {
 
 bool startsWith(std::span<const std::uint8_t> data, const char* prefix, std::size_t length) {
     return data.size() >= length && std::memcmp(data.data(), prefix, length) == 0;
+}
+
+// One APP2 segment's part of an ICC profile: its number (from 1) and the number of parts.
+struct IccPart {
+    int number;
+    int count;
+    std::span<const std::uint8_t> bytes;
+};
+
+// The parts joined in the order of their numbers, or nothing when they do not make one profile.
+std::vector<std::uint8_t> joinedProfile(std::vector<IccPart>& parts) {
+    std::sort(parts.begin(), parts.end(),
+              [](const auto& a, const auto& b) { return a.number < b.number; });
+    std::vector<std::uint8_t> profile;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (parts[i].number != static_cast<int>(i + 1) ||
+            parts[i].count != static_cast<int>(parts.size()))
+            return {};
+        profile.insert(profile.end(), parts[i].bytes.begin(), parts[i].bytes.end());
+    }
+    return profile;
 }
 
 } // namespace
@@ -42,6 +67,7 @@ std::optional<JpegHeader> readJpegHeader(std::span<const std::uint8_t> data) {
     JpegHeader header;
     bool haveFrame = false;
     bool haveExif = false;
+    std::vector<IccPart> iccParts;
     std::size_t pos = 2;
     for (;;) {
         // The next marker: stray bytes up to an 0xFF, fill bytes, then a code other than 0.
@@ -55,8 +81,12 @@ std::optional<JpegHeader> readJpegHeader(std::span<const std::uint8_t> data) {
                 return std::nullopt;
             marker = data[pos++];
         }
-        if (marker == SOS)
-            return haveFrame ? std::optional(header) : std::nullopt;
+        if (marker == SOS) {
+            if (!haveFrame)
+                return std::nullopt;
+            header.colour.icc = joinedProfile(iccParts);
+            return header;
+        }
         if (marker == SOI || marker == EOI)
             return std::nullopt;
         if (isStandalone(marker))
@@ -81,6 +111,10 @@ std::optional<JpegHeader> readJpegHeader(std::span<const std::uint8_t> data) {
         } else if (marker == APP1 && !haveExif && startsWith(payload, "Exif\0\0", 6)) {
             haveExif = true;
             header.orientation = exifOrientation(payload.subspan(6));
+            header.colour.exifAdobeRgb = exifMarksAdobeRgb(payload.subspan(6));
+        } else if (marker == APP2 && payload.size() >= 14 &&
+                   startsWith(payload, "ICC_PROFILE", 12)) {
+            iccParts.push_back({payload[12], payload[13], payload.subspan(14)});
         } else if (marker == APP14 && payload.size() >= 12 && startsWith(payload, "Adobe", 5)) {
             header.adobe = true;
         }

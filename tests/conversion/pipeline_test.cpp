@@ -6,6 +6,7 @@
 #include "support/cornerpicture.h"
 #include "support/messageboxes.h"
 
+#include <QColorSpace>
 #include <QImage>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -17,6 +18,7 @@ struct Case {
     const char* extension;
     int width;
     int height;
+    QColorSpace::NamedColorSpace space = QColorSpace::SRgb; // others: converted and tagged
 };
 
 class PipelineTest : public ::testing::TestWithParam<Case> {};
@@ -29,6 +31,10 @@ QString saveCorners(const QTemporaryDir& dir, const Case& c) {
             const auto [r, g, b] = testsupport::corners::colourAt(x, y, c.width, c.height);
             image.setPixel(x, y, qRgb(r, g, b));
         }
+    if (c.space != QColorSpace::SRgb) {
+        image.setColorSpace(QColorSpace::SRgb);
+        image.convertToColorSpace(c.space);
+    }
     const QString path = dir.filePath(QStringLiteral("Föto – ß.") + c.extension);
     EXPECT_TRUE(image.save(path, c.format, 100));
     return path;
@@ -57,8 +63,9 @@ TEST_P(PipelineTest, OutputShowsThePictureUprightInItsOwnColours) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, PipelineTest,
                          ::testing::Values(Case{"BMP", "bmp", 101, 67}, Case{"PNG", "png", 33, 20},
-                                           Case{"TIFF", "tif", 17, 31},
-                                           Case{"JPEG", "jpg", 99, 75}));
+                                           Case{"TIFF", "tif", 17, 31}, Case{"JPEG", "jpg", 99, 75},
+                                           Case{"JPEG", "jpg", 64, 48, QColorSpace::DisplayP3},
+                                           Case{"TIFF", "tif", 17, 31, QColorSpace::AdobeRgb}));
 
 TEST(Pipeline, ASmallerSecondPictureLeavesNothingOfTheFirst) {
     QTemporaryDir dir;

@@ -1,5 +1,6 @@
 #include "platform/errors/runtimeerror.h"
 #include "platform/picture/imagereaderdecoder.h"
+#include "support/colourpatches.h"
 #include "support/errornumber.h"
 #include "support/picturesamples.h"
 
@@ -7,6 +8,7 @@
 #include <QImageWriter>
 #include <QPainter>
 #include <gtest/gtest.h>
+#include <tuple>
 
 using platform::decodeWithImageReader;
 using namespace testsupport;
@@ -200,5 +202,19 @@ INSTANTIATE_TEST_SUITE_P(
                     Refused{"PngClaiming16000x16000", pngClaiming(16000, 16000)},
                     Refused{"TruncatedPngHeader", encoded(samplePicture(), "png").left(20)}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Qt converts and tags the patches; 16 bits a channel go through the 16-bit conversion.
+TEST(ImageReaderDecoder, ShowsTaggedPicturesInTheirSrgbColours) {
+    for (const auto& [format, space, pixels] :
+         {std::tuple{"tiff", QColorSpace::DisplayP3, QImage::Format_RGB32},
+          {"tiff", QColorSpace::ProPhotoRgb, QImage::Format_RGBX64},
+          {"webp", QColorSpace::AdobeRgb, QImage::Format_RGB32},
+          {"png", QColorSpace::DisplayP3, QImage::Format_RGBA64}}) {
+        MemoryPicture picture;
+        const QImage tagged = convertedTo(colourPatches(), space, pixels);
+        decodeWithImageReader(bytesOf(encoded(tagged, format, 100)), picture.allocator());
+        EXPECT_LE(patchesDeltaE(picture), 2) << format << " " << pixels;
+    }
+}
 
 } // namespace

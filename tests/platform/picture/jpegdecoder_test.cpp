@@ -1,5 +1,6 @@
 #include "platform/errors/runtimeerror.h"
 #include "platform/picture/jpegdecoder.h"
+#include "support/colourpatches.h"
 #include "support/errornumber.h"
 #include "support/picturesamples.h"
 
@@ -202,5 +203,74 @@ INSTANTIATE_TEST_SUITE_P(
                     Broken{"ClaimsMoreThanTheDataCanHold", withClaimedSize(small, 16000, 16000)},
                     Broken{"ZeroHeight", withClaimedSize(small, 16, 0)}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The patches as grey, and the test files that hold them: CMYK inks for Debian's default CMYK
+// profile, linear grey values, Adobe RGB values with EXIF's mark; made with LittleCMS.
+const QImage patches = colourPatches();
+const QImage greys =
+    patches.convertToFormat(QImage::Format_Grayscale8).convertToFormat(QImage::Format_RGB32);
+const QByteArray cmykProfile = iccProfileFile("ghostscript/default_cmyk.icc");
+
+QByteArray untaggedJpeg(QImage image) {
+    image.setColorSpace(QColorSpace());
+    return encoded(image, "jpeg", 100);
+}
+QImage inDisplayP3(const QImage& image) {
+    return convertedTo(image, QColorSpace::DisplayP3);
+}
+
+struct Managed {
+    const char* name;
+    QByteArray jpeg;
+    QImage expected;
+};
+
+class JpegColourManaged : public testing::TestWithParam<Managed> {};
+
+TEST_P(JpegColourManaged, ShowTheirSrgbColours) {
+    MemoryPicture picture;
+    decodeJpeg(bytesOf(GetParam().jpeg), picture.allocator());
+    EXPECT_LE(patchesDeltaE(picture, GetParam().expected), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Profiles, JpegColourManaged,
+    testing::Values(
+        Managed{"DisplayP3", encoded(inDisplayP3(patches), "jpeg", 100), patches},
+        Managed{"ProPhotoInFourPartsReversed",
+                withIccProfile(untaggedJpeg(convertedTo(patches, QColorSpace::ProPhotoRgb)),
+                               QColorSpace(QColorSpace::ProPhotoRgb).iccProfile(), 150, true),
+                patches},
+        Managed{"AdobeRgbByExifAlone", testData("patches-adobergb-exif.jpg"), patches},
+        Managed{"DisplayP3TurnedAQuarter",
+                withExifOrientation(
+                    withIccProfile(untaggedJpeg(storedForOrientation(inDisplayP3(patches), 6)),
+                                   inDisplayP3(patches).colorSpace().iccProfile()),
+                    6),
+                patches},
+        Managed{"CmykProfile", withIccProfile(testData("patches-cmyk-inks.jpg"), cmykProfile),
+                patches},
+        Managed{"GreyProfile",
+                withIccProfile(testData("patches-linear-grey.jpg"), iccProfileFile("Gray.icc")),
+                greys}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Pictures tagged with sRGB, or with a profile that cannot be used, come out as if untagged.
+TEST(JpegDecoder, SrgbAndUnusableProfilesChangeNoByte) {
+    const QByteArray plain = encoded(patches, "jpeg", 90);
+    MemoryPicture untagged;
+    decodeJpeg(bytesOf(plain), untagged.allocator());
+    for (const QByteArray& jpeg :
+         {withIccProfile(plain, QColorSpace(QColorSpace::SRgb).iccProfile()),
+          withIccProfile(plain, iccProfileFile("sRGB.icc")),
+          withIccProfile(plain, inDisplayP3(patches).colorSpace().iccProfile().left(300)),
+          withIccProfile(plain, cmykProfile)}) {
+        MemoryPicture picture;
+        decodeJpeg(bytesOf(jpeg), picture.allocator());
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 64; ++x)
+                ASSERT_EQ(picture.pixel(x, y), untagged.pixel(x, y)) << x << ", " << y;
+    }
+}
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "platform/picture/jpegheader.h"
 
+#include <array>
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <vector>
@@ -118,5 +119,26 @@ INSTANTIATE_TEST_SUITE_P(Frames, JpegHeaderKinds,
                                          Kind{"TwoColours", 0xC0, 8, 2, 7, false},
                                          Kind{"NoWidth", 0xC0, 8, 3, 0, false}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// APP2 segments with parts of an ICC profile: number, count, one byte of the profile.
+Bytes iccParts(std::initializer_list<std::array<std::uint8_t, 3>> parts) {
+    Bytes out;
+    for (const auto& [number, count, byte] : parts)
+        out = join({out, segment(0xE2, {'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0,
+                                        number, count, byte})});
+    return out;
+}
+
+TEST(JpegHeader, JoinsIccPartsInOrderOrLeavesThemOut) {
+    const auto profile = [](const Bytes& segments) {
+        return readJpegHeader(join({soi, segments, frame(0xC0, 8, 7, 5, 3), sos}))->colour.icc;
+    };
+    EXPECT_EQ(profile(join({iccParts({{2, 3, 5}}), app0, iccParts({{3, 3, 6}, {1, 3, 4}})})),
+              (Bytes{4, 5, 6}));
+    EXPECT_EQ(profile(iccParts({{1, 2, 1}, {2, 3, 2}})), Bytes{}) << "counts disagree";
+    EXPECT_EQ(profile(iccParts({{1, 3, 1}, {3, 3, 3}})), Bytes{}) << "a part missing";
+    EXPECT_EQ(profile(iccParts({{1, 2, 1}, {1, 2, 1}})), Bytes{}) << "a part repeated";
+    EXPECT_EQ(profile(iccParts({{0, 1, 1}})), Bytes{}) << "numbered from 0";
+}
 
 } // namespace

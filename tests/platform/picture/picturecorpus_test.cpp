@@ -160,9 +160,11 @@ TEST_F(PictureCorpus, OrientedAndCmykJpegsLookLikeTheirPlainSiblings) {
     EXPECT_LT(meanDifference(dir.filePath("pillow-pil_sample_cmyk.jpg"),
                              dir.filePath("pillow-pil_sample_rgb.jpg")),
               8);
+    // Its sibling was made by plain inversion (4 levels away); the file's own SWOP press profile
+    // renders the inks about 13 levels from that, as it should. Inks read the wrong way round: 113.
     EXPECT_LT(
         meanDifference(dir.filePath("jpeg-decoder-ycck.jpg"), dir.filePath("jpeg-decoder-rgb.jpg")),
-        8);
+        16);
 }
 
 TEST_F(PictureCorpus, BadJpegsNeverCrashAndHugeClaimsAreRefused) {
