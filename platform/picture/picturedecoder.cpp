@@ -5,6 +5,7 @@
 #include "platform/picture/imagereaderdecoder.h"
 #include "platform/picture/jpegdecoder.h"
 #include "platform/picture/jpegheader.h"
+#include "platform/picture/pngdecoder.h"
 
 namespace platform {
 
@@ -13,6 +14,8 @@ void decodePicture(std::span<const std::uint8_t> data, const TargetAllocator& al
         raise(ErrInvalidPicture);
     if (looksLikeJpeg(data))
         decodeJpeg(data, allocate);
+    else if (looksLikePng(data))
+        decodePng(data, allocate);
     else if (looksLikeBmp(data))
         decodeBmp(data, allocate);
     else

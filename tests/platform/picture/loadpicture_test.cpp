@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -64,15 +65,28 @@ Loaded describe(const platform::PictureDisp& picture) {
 
 struct Format {
     const char* name;
-    QByteArray (*content)();
+    QByteArray (*content)() = nullptr; // nothing: the file of this name in tests/data/png
+    int colours = 8;                   // the sample picture in this many colours
+    bool grey = false;                 // written as grey: its red samples
+    bool clearBlack = false;           // black written as transparent
 };
+
+QRgb shown(const Format& format, int index) {
+    QRgb colour = sampleColour(index % format.colours);
+    if (format.grey)
+        colour = qRgb(qRed(colour), qRed(colour), qRed(colour));
+    return format.clearBlack && colour == sampleColour(0) ? qRgb(255, 255, 255) : colour;
+}
 
 class LoadPictureFormats : public LoadPictureTest, public testing::WithParamInterface<Format> {};
 
 TEST_P(LoadPictureFormats, GiveABottomUp24BitBitmapOfThePicture) {
     const int before = gdi::liveObjectCount();
     {
-        const auto picture = LoadPicture(write(GetParam().name, GetParam().content()));
+        const Format& format = GetParam();
+        const auto picture = LoadPicture(
+            write(format.name, format.content ? format.content()
+                                              : testData(QStringLiteral("png/") + format.name)));
         const Loaded loaded = describe(picture);
         EXPECT_EQ(loaded.description.bmWidth, SampleWidth);
         EXPECT_EQ(loaded.description.bmHeight, SampleHeight);
@@ -80,7 +94,7 @@ TEST_P(LoadPictureFormats, GiveABottomUp24BitBitmapOfThePicture) {
         EXPECT_EQ(loaded.description.bmWidthBytes, 24); // 7 x 3 bytes, padded to 4
         for (int y = 0; y < SampleHeight; ++y)
             for (int x = 0; x < SampleWidth; ++x)
-                ASSERT_EQ(loaded.pixel(x, y), sampleColour(sampleIndex(x, y))) << x << "," << y;
+                ASSERT_EQ(loaded.pixel(x, y), shown(format, sampleIndex(x, y))) << x << "," << y;
         EXPECT_EQ(gdi::liveObjectCount(), before + 1);
     }
     EXPECT_EQ(gdi::liveObjectCount(), before);
@@ -96,6 +110,22 @@ INSTANTIATE_TEST_SUITE_P(
                     Format{"png-named.jpg", [] { return encoded(samplePicture(), "png"); }},
                     Format{"Föto – ß.png", [] { return encoded(samplePicture(), "png"); }}),
     [](const auto& info) { return std::to_string(info.index); });
+
+// libpng's layouts of the sample: every colour type and depth, interlaced, transparent keys.
+INSTANTIATE_TEST_SUITE_P(
+    Png, LoadPictureFormats,
+    testing::Values(Format{"grey1.png", nullptr, 8, true},
+                    Format{"grey2-interlaced.png", nullptr, 8, true},
+                    Format{"grey4.png", nullptr, 8, true}, Format{"grey16.png", nullptr, 8, true},
+                    Format{"grey8-key-black.png", nullptr, 8, true, true},
+                    Format{"grey-alpha16-interlaced.png", nullptr, 8, true},
+                    Format{"rgb16-interlaced.png"},
+                    Format{"rgb16-key-black.png", nullptr, 8, false, true},
+                    Format{"rgb16-key-near-red.png"}, // only the low bytes tell the key from red
+                    Format{"palette1.png", nullptr, 2},
+                    Format{"palette2-interlaced.png", nullptr, 4}, Format{"palette4.png"},
+                    Format{"palette8-interlaced-clear-black.png", nullptr, 8, false, true},
+                    Format{"rgba16.png"}));
 
 TEST_F(LoadPictureTest, LoadsJpegUprightWithItsColours) {
     const QImage upright = quarteredPicture(35, 21);
