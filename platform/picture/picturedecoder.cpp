@@ -2,6 +2,8 @@
 
 #include "platform/errors/runtimeerror.h"
 #include "platform/picture/bmpdecoder.h"
+#include "platform/picture/heifcontainer.h"
+#include "platform/picture/heifdecoder.h"
 #include "platform/picture/imagereaderdecoder.h"
 #include "platform/picture/jpegdecoder.h"
 #include "platform/picture/jpegheader.h"
@@ -16,6 +18,8 @@ void decodePicture(std::span<const std::uint8_t> data, const TargetAllocator& al
         decodeJpeg(data, allocate);
     else if (looksLikePng(data))
         decodePng(data, allocate);
+    else if (looksLikeHeif(data))
+        decodeHeif(data, allocate);
     else if (looksLikeBmp(data))
         decodeBmp(data, allocate);
     else

@@ -2,6 +2,7 @@
 #include "platform/picture/imagereaderdecoder.h"
 #include "platform/picture/picturedecoder.h"
 #include "support/errornumber.h"
+#include "support/heifsamples.h"
 #include "support/picturesamples.h"
 
 #include <QBuffer>
@@ -190,6 +191,8 @@ QByteArray spoilt(QByteArray file, qsizetype at, const QByteArray& bytes) {
     return file.replace(at, bytes.size(), bytes);
 }
 
+const QByteArray heic = heifFile(quarteredPicture(64, 48));
+
 struct Refused {
     const char* name;
     QByteArray data;
@@ -210,7 +213,14 @@ INSTANTIATE_TEST_SUITE_P(
                     Refused{"PngClaiming60000x60000", pngClaiming(60000, 60000)},
                     Refused{"PngClaiming16000x16000", pngClaiming(16000, 16000)},
                     Refused{"TruncatedPngHeader", encoded(samplePicture(), "png").left(20)},
-                    Refused{"PngTextClaiming2GB", testData("fuzz-seeds/picture/text-claim.png")}),
+                    Refused{"PngTextClaiming2GB", testData("fuzz-seeds/picture/text-claim.png")},
+                    Refused{"HeicCut", heic.left(heic.size() - 100)},
+                    Refused{"HeicConfigurationGarbage",
+                            spoilt(heic, heic.indexOf("hvcC") + 4, QByteArray(60, '\x5A'))},
+                    Refused{"HeicGridClaiming60000x60000",
+                            heifGridFile(quarteredPicture(128, 96), 2, 2, {}, {60000, 60000})},
+                    Refused{"HeicGridBeyondItsTiles",
+                            heifGridFile(quarteredPicture(128, 96), 2, 2, {200, 150}, {200, 150})}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PictureDecoders, APngIsAPictureWhileItsRowsCanBeRead) {
