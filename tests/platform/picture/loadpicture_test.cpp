@@ -7,6 +7,8 @@
 #include "support/picturesamples.h"
 #include "support/sanitizers.h"
 
+#include <QColorSpace>
+#include <QColorTransform>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -165,6 +167,68 @@ INSTANTIATE_TEST_SUITE_P(Files, LoadLossyPictures,
                                          Lossy{"alpha.heic", {}, {64, 48}, true},
                                          Lossy{"grid.heic", {}, {128, 96}, false, true},
                                          Lossy{"a.avif", {.avif = true}, {35, 21}}));
+
+// Flat patches in colours the file describes: they must show as the sRGB colours they stand for.
+// (These need the colour service.)
+constexpr std::array<QRgb, 4> Patches = {qRgb(200, 70, 50), qRgb(70, 170, 90), qRgb(60, 80, 190),
+                                         qRgb(150, 150, 150)};
+
+QImage patches(const std::array<QRgba64, 4>& colours) {
+    QImage image(64, 48, QImage::Format_RGBA64);
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x)
+            image.setPixelColor(x, y, QColor(colours[(y >= 24) * 2 + (x >= 32)]));
+    return image;
+}
+
+struct Tagged {
+    const char* name;
+    QColorSpace::NamedColorSpace space;
+    int bits = 8;
+    bool png = false; // else HEIC
+};
+
+class LoadTaggedPictures : public testing::TestWithParam<Tagged> {};
+
+TEST_P(LoadTaggedPictures, ShowTheirColoursInSrgb) {
+    const auto& [name, space, bits, png] = GetParam();
+    const QColorTransform toSpace =
+        QColorSpace(QColorSpace::SRgb).transformationToColorSpace(space);
+    std::array<QRgba64, 4> colours;
+    std::transform(Patches.begin(), Patches.end(), colours.begin(),
+                   [&](QRgb colour) { return toSpace.map(QRgba64::fromArgb32(colour)); });
+    QImage image = patches(colours);
+    image.setColorSpace(space);
+    if (bits == 8)
+        image.convertTo(QImage::Format_RGB32);
+    MemoryPicture picture;
+    decodePicture(
+        bytesOf(png ? encoded(image, "png")
+                    : heifFile(image, {.bits = bits, .icc = image.colorSpace().iccProfile()})),
+        picture.allocator());
+    for (int patch = 0; patch < 4; ++patch)
+        EXPECT_TRUE(near(picture.pixel(16 + 32 * (patch % 2), 12 + 24 * (patch / 2)),
+                         Patches[static_cast<std::size_t>(patch)], 4))
+            << name << ", patch " << patch;
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, LoadTaggedPictures,
+                         testing::Values(Tagged{"p3.heic", QColorSpace::DisplayP3, 10},
+                                         Tagged{"adobe.png", QColorSpace::AdobeRgb, 8, true},
+                                         Tagged{"adobe16.png", QColorSpace::AdobeRgb, 16, true}));
+
+TEST(LoadHdrPictures, ShowDiffuseWhiteAsWhiteAndMidGreyAsInSdr) {
+    // PQ codes of 203 cd/m² and of 18 % of it, BT.2020 primaries, 12 bits.
+    const auto level = [](quint16 code) { return QRgba64::fromRgba64(code, code, code, 65535); };
+    MemoryPicture picture;
+    decodePicture(
+        bytesOf(heifFile(patches({level(38048), level(26928), level(26928), level(38048)}),
+                         {.bits = 12, .primaries = 9, .transfer = 16})),
+        picture.allocator());
+    const QRgb shown = picture.pixel(16, 12);
+    EXPECT_GE(std::min({qRed(shown), qGreen(shown), qBlue(shown)}), 240);
+    EXPECT_TRUE(near(picture.pixel(48, 12), qRgb(118, 118, 118), 10));
+}
 
 TEST_F(LoadPictureTest, LoadsJpegUprightWithItsColours) {
     const QImage upright = quarteredPicture(35, 21);
