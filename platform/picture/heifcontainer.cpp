@@ -149,13 +149,12 @@ void readLocations(const Box& iloc, std::span<const std::uint8_t> file,
             const auto within = method == 0 ? file : idat;
             if (base > within.size() || offset > within.size() - base)
                 refuse();
+            // A length of 0 ("the rest of the file") is not one libheif reads: it finds no data.
             const std::size_t start = static_cast<std::size_t>(base + offset);
-            const std::uint64_t available = within.size() - start;
-            if (length > available)
+            if (length == 0 || length > within.size() - start)
                 refuse();
-            const std::size_t bytes = static_cast<std::size_t>(length ? length : available);
-            const std::size_t kept =
-                std::min(bytes, HeaderBytes - std::min(HeaderBytes, header.size()));
+            const std::size_t kept = std::min(static_cast<std::size_t>(length),
+                                              HeaderBytes - std::min(HeaderBytes, header.size()));
             header.insert(header.end(), within.begin() + static_cast<std::ptrdiff_t>(start),
                           within.begin() + static_cast<std::ptrdiff_t>(start + kept));
         }
@@ -307,6 +306,11 @@ void checkHeifBoxes(std::span<const std::uint8_t> data) {
     for (const auto& [id, type] : items.types) {
         if (type == "grid" || type == "iovl")
             checkCanvas(id, type, items);
+        // A coded picture without data is no picture (and makes the AV1 decoder leak).
+        const auto data = items.headers.find(id);
+        if ((type == "hvc1" || type == "av01") &&
+            (data == items.headers.end() || data->second.empty()))
+            refuse();
     }
 }
 
