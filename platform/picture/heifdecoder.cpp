@@ -49,12 +49,12 @@ ColourDescription describeColours(const heif_image_handle* handle) {
             heif_error_Ok)
             colour.icc.clear();
     }
+    // libheif hands over the record even when it refuses the code points in it.
     heif_color_profile_nclx* described = nullptr;
-    if (heif_image_handle_get_nclx_color_profile(handle, &described).code == heif_error_Ok &&
-        described) {
-        const Owned<heif_color_profile_nclx> nclx(described);
+    const heif_error error = heif_image_handle_get_nclx_color_profile(handle, &described);
+    const Owned<heif_color_profile_nclx> nclx(described);
+    if (error.code == heif_error_Ok && nclx)
         colour.nclx = NclxColour{nclx->color_primaries, nclx->transfer_characteristics};
-    }
     return colour;
 }
 
@@ -162,9 +162,11 @@ void decodeHeif(std::span<const std::uint8_t> data, const TargetAllocator& alloc
     heif_context_set_maximum_image_size_limit(context.get(), LongestSide);
     check(heif_context_read_from_memory_without_copy(context.get(), data.data(), data.size(),
                                                      nullptr));
+    // Whatever libheif hands over is owned before its result is looked at.
     heif_image_handle* primary = nullptr;
-    check(heif_context_get_primary_image_handle(context.get(), &primary));
+    const heif_error found = heif_context_get_primary_image_handle(context.get(), &primary);
     const Owned<const heif_image_handle> handle(primary);
+    check(found);
     // The picture as shown, and as coded before cropping and turning.
     checkPictureSize(heif_image_handle_get_width(primary), heif_image_handle_get_height(primary),
                      data.size());
@@ -179,9 +181,11 @@ void decodeHeif(std::span<const std::uint8_t> data, const TargetAllocator& alloc
     // Planar red, green and blue: libheif reaches them from the coded planes without a step
     // between, which interleaved samples would take (and twice the memory for it).
     heif_image* decoded = nullptr;
-    check(heif_decode_image(primary, &decoded, heif_colorspace_RGB, heif_chroma_444, nullptr));
+    const heif_error error =
+        heif_decode_image(primary, &decoded, heif_colorspace_RGB, heif_chroma_444, nullptr);
     const Owned<const heif_image> image(decoded);
-    // The HEVC decoder's working memory (about twice the coded planes) is free again, but the
+    check(error);
+    // The HEVC decoder's working memory (several times the coded planes) is free again, but the
     // allocator keeps it for the next request; given back now, it does not stay resident beside
     // the bitmap that is taken next.
     malloc_trim(0);
