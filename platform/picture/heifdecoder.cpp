@@ -106,22 +106,51 @@ struct Planes {
     }
 };
 
+// Row y of an opaque picture as three samples a pixel (blue-green-red, or red-green-blue), each
+// mapped through `levels` or, without them, taken as it is: the common case, kept lean.
+template <class In, class Out>
+void writeOpaqueRow(const Planes& planes, int y, const std::uint16_t* levels, bool bgr, Out* out) {
+    const auto row = [&](std::size_t colour) {
+        const Plane& plane = planes.colours[bgr ? 2 - colour : colour];
+        return reinterpret_cast<const In*>(plane.bits + plane.stride * static_cast<std::size_t>(y));
+    };
+    const In* first = row(0);
+    const In* second = row(1);
+    const In* third = row(2);
+    if (levels) {
+        for (int x = 0; x < planes.width; ++x, out += 3) {
+            out[0] = static_cast<Out>(levels[first[x]]);
+            out[1] = static_cast<Out>(levels[second[x]]);
+            out[2] = static_cast<Out>(levels[third[x]]);
+        }
+    } else {
+        for (int x = 0; x < planes.width; ++x, out += 3) {
+            out[0] = static_cast<Out>(first[x]);
+            out[1] = static_cast<Out>(second[x]);
+            out[2] = static_cast<Out>(third[x]);
+        }
+    }
+}
+
 // Writes row y as three samples a pixel, in blue-green-red order or red-green-blue, alpha laid
 // onto white; `levels` maps a sample to the output's range (empty: it is that range already).
-template <class Sample>
+template <class Out>
 void writeRow(const Planes& planes, int y, const std::vector<std::uint16_t>& levels, bool bgr,
-              Sample* out) {
+              Out* out) {
+    const std::uint16_t* mapped = levels.empty() ? nullptr : levels.data();
+    if (!planes.alpha) {
+        return planes.colours[0].deep ? writeOpaqueRow<std::uint16_t>(planes, y, mapped, bgr, out)
+                                      : writeOpaqueRow<std::uint8_t>(planes, y, mapped, bgr, out);
+    }
     const std::uint32_t max = planes.colours[0].max;
     for (int x = 0; x < planes.width; ++x, out += 3) {
-        const std::uint32_t alpha =
-            planes.alpha ? rescale(planes.alpha->at(x, y), planes.alpha->max, max) : max;
+        const std::uint32_t alpha = rescale(planes.alpha->at(x, y), planes.alpha->max, max);
         for (int c = 0; c < 3; ++c) {
-            std::uint32_t sample =
+            const std::uint32_t sample =
                 planes.colours[static_cast<std::size_t>(bgr ? 2 - c : c)].at(x, y);
-            if (planes.alpha)
-                sample = planes.premultiplied ? std::min(sample + max - alpha, max)
-                                              : onWhite(sample, alpha, max);
-            out[c] = static_cast<Sample>(levels.empty() ? sample : levels[sample]);
+            const std::uint32_t shown = planes.premultiplied ? std::min(sample + max - alpha, max)
+                                                             : onWhite(sample, alpha, max);
+            out[c] = static_cast<Out>(mapped ? mapped[shown] : shown);
         }
     }
 }
