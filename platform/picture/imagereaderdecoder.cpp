@@ -91,23 +91,37 @@ QImage readAs(QIODevice& device, const QByteArray& format, std::size_t fileBytes
     return image;
 }
 
-// A header a TGA file could have: a colour-map flag, a known image type and pixel depth.
+// A header a TGA file could have: a known image type with a pixel depth it allows, a colour map
+// where the type needs one, and a size.
 bool couldBeTga(std::span<const std::uint8_t> data) {
     if (data.size() < 18 || data[1] > 1)
         return false;
-    const int type = data[2];
+    const int type = data[2] & ~8; // the run-length coded types are the plain ones + 8
     const int depth = data[16];
-    return (type == 1 || type == 2 || type == 3 || type == 9 || type == 10 || type == 11) &&
-           (depth == 8 || depth == 15 || depth == 16 || depth == 24 || depth == 32);
+    const bool sized = (data[12] | data[13]) != 0 && (data[14] | data[15]) != 0;
+    switch (type) {
+    case 1: // colour-mapped
+        return sized && data[1] == 1 && (depth == 8 || depth == 16);
+    case 2: // true colour
+        return sized && (depth == 15 || depth == 16 || depth == 24 || depth == 32);
+    case 3: // grey
+        return sized && (depth == 8 || depth == 16);
+    default:
+        return false;
+    }
+}
+
+QBuffer* openOver(QBuffer& device, std::span<const std::uint8_t> data) {
+    device.setData(QByteArray::fromRawData(reinterpret_cast<const char*>(data.data()),
+                                           static_cast<qsizetype>(data.size())));
+    device.open(QIODevice::ReadOnly);
+    return &device;
 }
 
 QImage read(std::span<const std::uint8_t> data) {
     QImageReader::setAllocationLimit(ReaderAllocationLimitMB);
-    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data.data()),
-                                                     static_cast<qsizetype>(data.size()));
     QBuffer device;
-    device.setData(bytes);
-    device.open(QIODevice::ReadOnly);
+    openOver(device, data);
     QString error;
     QImage image = readAs(device, {}, data.size(), error);
     // TGA has no signature: a TGA file whose header happens to look like a cursor's is handed to
@@ -122,6 +136,11 @@ QImage read(std::span<const std::uint8_t> data) {
 }
 
 } // namespace
+
+bool imageReaderTakes(std::span<const std::uint8_t> head) {
+    QBuffer device;
+    return !QImageReader::imageFormat(openOver(device, head)).isEmpty() || couldBeTga(head);
+}
 
 void decodeWithImageReader(std::span<const std::uint8_t> data, const TargetAllocator& allocate) {
     QImage image;

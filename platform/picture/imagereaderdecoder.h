@@ -7,7 +7,11 @@
 
 namespace platform {
 
-// Decodes a picture through Qt's image readers (PNG, GIF's first frame, and whatever the installed
+// Whether one of Qt's image readers takes a file that starts with `head` (or the file may be a
+// TGA, which has no signature).
+bool imageReaderTakes(std::span<const std::uint8_t> head);
+
+// Decodes a picture through Qt's image readers (GIF's first frame, and whatever the installed
 // plugins read: TIFF, WebP, TGA, ICO ...), turned upright by the file's own orientation, with
 // transparency laid onto white. The bytes are read where they lie, not copied.
 // Throws RuntimeError: 481 when no reader takes the data or the reader fails (a size beyond the

@@ -2,21 +2,30 @@
 
 #include "platform/errors/runtimeerror.h"
 #include "platform/picture/bmpdecoder.h"
+#include "platform/picture/heifdecoder.h"
 #include "platform/picture/imagereaderdecoder.h"
 #include "platform/picture/jpegdecoder.h"
-#include "platform/picture/jpegheader.h"
+#include "platform/picture/pictureformat.h"
+#include "platform/picture/pngdecoder.h"
 
 namespace platform {
 
 void decodePicture(std::span<const std::uint8_t> data, const TargetAllocator& allocate) {
-    if (data.empty())
-        raise(ErrInvalidPicture);
-    if (looksLikeJpeg(data))
-        decodeJpeg(data, allocate);
-    else if (looksLikeBmp(data))
-        decodeBmp(data, allocate);
-    else
-        decodeWithImageReader(data, allocate);
+    switch (pictureFormat(data)) {
+    case PictureFormat::Jpeg:
+        return decodeJpeg(data, allocate);
+    case PictureFormat::Png:
+        return decodePng(data, allocate);
+    case PictureFormat::Bmp:
+        return decodeBmp(data, allocate);
+    case PictureFormat::Heif:
+        return decodeHeif(data, allocate);
+    case PictureFormat::ImageReader:
+        return decodeWithImageReader(data, allocate);
+    case PictureFormat::None:
+        break;
+    }
+    raise(ErrInvalidPicture);
 }
 
 } // namespace platform

@@ -4,7 +4,10 @@
 #include "platform/files/filedescriptor.h"
 #include "platform/files/filenames.h"
 #include "platform/picture/decodetarget.h"
+#include "platform/picture/pictureformat.h"
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <fcntl.h>
 #include <memory>
@@ -45,6 +48,23 @@ struct ReadBuffer {
     }
 }
 
+// Reads up to `size` bytes; fewer when the file ends first (it may shrink meanwhile).
+std::size_t readUpTo(int file, std::uint8_t* data, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t got = ::read(file, data + done, size - done);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            raise(ErrPathFileAccess);
+        }
+        if (got == 0)
+            break;
+        done += static_cast<std::size_t>(got);
+    }
+    return done;
+}
+
 } // namespace
 
 std::span<const std::uint8_t> readPictureFile(const QString& path) {
@@ -58,33 +78,29 @@ std::span<const std::uint8_t> readPictureFile(const QString& path) {
     struct stat info {};
     if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
         raise(ErrPathFileAccess);
-    if (info.st_size == 0)
-        return {};
 
+    // The first bytes decide whether the rest is worth reading: a video or an archive costs no
+    // more than them, however large it is.
+    std::array<std::uint8_t, FormatHeadBytes> head;
+    const std::size_t headBytes = readUpTo(file.get(), head.data(), head.size());
+    const PictureFormat format = pictureFormat({head.data(), headBytes});
+    if (format == PictureFormat::None || info.st_size > largestPictureFile(format))
+        raise(ErrInvalidPicture);
     if (!fitsIntoMemory(info.st_size))
         raise(ErrOutOfMemory);
+
     static thread_local ReadBuffer buffer;
+    const auto size = std::max(static_cast<std::size_t>(info.st_size), headBytes);
     std::uint8_t* data = nullptr;
     try {
-        data = buffer.reserve(static_cast<std::size_t>(info.st_size));
+        data = buffer.reserve(size);
     } catch (const std::bad_alloc&) {
         raise(ErrOutOfMemory);
     }
-    // Normally one read() takes the whole file; a file that shrinks meanwhile gives what is left.
-    std::size_t done = 0;
-    const auto size = static_cast<std::size_t>(info.st_size);
-    while (done < size) {
-        const ssize_t got = ::read(file.get(), data + done, size - done);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            raise(ErrPathFileAccess);
-        }
-        if (got == 0)
-            break;
-        done += static_cast<std::size_t>(got);
-    }
-    return {data, done};
+    std::copy_n(head.data(), headBytes, data);
+    if (headBytes < head.size())
+        return {data, headBytes};
+    return {data, headBytes + readUpTo(file.get(), data + headBytes, size - headBytes)};
 }
 
 } // namespace platform

@@ -2,6 +2,8 @@
 
 #include "platform/files/filenames.h"
 #include "support/cornerpicture.h"
+#include "support/heifsamples.h"
+#include "support/picturesamples.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -311,12 +313,19 @@ HostileFolder::HostileFolder(const QString& folder) : folder_(folder) {
     const QByteArray gif = quarteredGif({40, 24}, {40, 24});
     const QByteArray bmp = quarteredBmp(45, 31);
     const QByteArray png = quarteredImage(30, 30, "PNG");
+    const QByteArray heic = heifFile(QImage::fromData(quarteredImage(34, 26, "PNG")));
+    const QImage turned = storedForOrientation(QImage::fromData(quarteredImage(41, 27, "PNG")), 8);
 
     // Valid pictures, with names a file manager lets anyone type.
     add(QStringLiteral("Urlaub 2019.jpg"), jpeg, Expect::Converted, {64, 48});
     add(QStringLiteral("Grüße äöü ß.bmp"), bmp, Expect::Converted, {45, 31});
     add(QStringLiteral("Zitat \"A\" 'B'.gif"), gif, Expect::Converted, {40, 24});
     add(QStringLiteral("Party 🎉.png"), png, Expect::Converted, {30, 30});
+    add(QStringLiteral("IMG_0001.HEIC"), heic, Expect::Converted, {34, 26});
+    add(QStringLiteral("IMG_0002.HEIC"), heifFile(turned, {.bits = 10, .orientation = 8}),
+        Expect::Converted, {41, 27});
+    add(QStringLiteral("Handy.avif"), heifFile(QImage::fromData(png), {.avif = true}),
+        Expect::Converted, {30, 30});
     add(QStringLiteral("palette.dib"), quarteredPaletteBmp(21, 13), Expect::Converted, {21, 13});
     add(QStringLiteral("GROSS.JPG"), quarteredImage(49, 35, "JPG", true), Expect::Converted,
         {49, 35});
@@ -344,6 +353,7 @@ HostileFolder::HostileFolder(const QString& folder) : folder_(folder) {
     cuts(QStringLiteral("gif-gekappt"), QStringLiteral("gif"), gif, {6, 13, 20});
     cuts(QStringLiteral("bmp-gekappt"), QStringLiteral("bmp"), bmp, {2, 14, 30});
     cuts(QStringLiteral("png-gekappt"), QStringLiteral("png"), png, {8, 30});
+    cuts(QStringLiteral("heic-gekappt"), QStringLiteral("heic"), heic, {12, 40, 300});
 
     // Headers that lie.
     add(QStringLiteral("riesig.bmp"), bmpClaiming(60000, 60000), Expect::Refused);

@@ -1,5 +1,7 @@
 #include "picturesamples.h"
 
+#include "files.h"
+
 #include <QBuffer>
 #include <QImageWriter>
 #include <QTransform>
@@ -98,6 +100,11 @@ bool hasQuarters(const MemoryPicture& picture, int tolerance) {
            near(picture.pixel(right, 2), 0xFF00FF00, tolerance) &&
            near(picture.pixel(2, bottom), 0xFF0000FF, tolerance) &&
            near(picture.pixel(right, bottom), 0xFFFFFFFF, tolerance);
+}
+
+QByteArray testData(const QString& name) {
+    return contentsOf(qEnvironmentVariable("KALMORA_SOURCE_DIR") + QStringLiteral("/tests/data/") +
+                      name);
 }
 
 QByteArray encoded(const QImage& image, const char* format, int quality) {

@@ -60,6 +60,9 @@ QImage quarteredPicture(int width, int height);
 bool hasQuarters(const MemoryPicture& picture, int tolerance);
 bool near(QRgb a, QRgb b, int tolerance);
 
+// A file of tests/data, by its path below that folder (empty when it is missing).
+QByteArray testData(const QString& name);
+
 // A picture file's bytes as Qt writes them.
 QByteArray encoded(const QImage& image, const char* format, int quality = -1);
 

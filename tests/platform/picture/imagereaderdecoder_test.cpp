@@ -1,12 +1,15 @@
 #include "platform/errors/runtimeerror.h"
 #include "platform/picture/imagereaderdecoder.h"
+#include "platform/picture/picturedecoder.h"
 #include "support/colourpatches.h"
 #include "support/errornumber.h"
+#include "support/heifsamples.h"
 #include "support/picturesamples.h"
 
 #include <QBuffer>
 #include <QImageWriter>
 #include <QPainter>
+#include <QtEndian>
 #include <gtest/gtest.h>
 #include <tuple>
 
@@ -15,8 +18,10 @@ using namespace testsupport;
 
 namespace {
 
+// Through the loader's choice of decoder, which also refuses what no decoder
+// takes.
 int errorOf(const QByteArray& data, MemoryPicture& picture) {
-    return errorNumber([&] { decodeWithImageReader(bytesOf(data), picture.allocator()); });
+    return errorNumber([&] { platform::decodePicture(bytesOf(data), picture.allocator()); });
 }
 
 void expectSample(const MemoryPicture& picture) {
@@ -78,7 +83,8 @@ TEST(ImageReaderDecoder, LaysTransparencyOntoWhite) {
         QImageWriter writer(&buffer, format);
         writer.setQuality(100);
         ASSERT_TRUE(writer.write(image));
-        decodeWithImageReader(bytesOf(data), picture.allocator());
+        platform::decodePicture(bytesOf(data),
+                                picture.allocator()); // PNG through libpng
         EXPECT_EQ(picture.pixel(0, 0), qRgb(255, 0, 0)) << format;
         EXPECT_EQ(picture.pixel(1, 0), qRgb(255, 255, 255)) << format;
         EXPECT_TRUE(near(picture.pixel(2, 0), qRgb(127, 127, 255), 1)) << format;
@@ -117,7 +123,8 @@ class TiffOrientations : public testing::TestWithParam<int> {};
 
 TEST_P(TiffOrientations, ComeOutUpright) {
     const int orientation = GetParam();
-    // Qt's transformation flags, indexed by the EXIF orientation value they stand for.
+    // Qt's transformation flags, indexed by the EXIF orientation value they stand
+    // for.
     static const QImageIOHandler::Transformations flags[] = {
         QImageIOHandler::TransformationNone,      QImageIOHandler::TransformationNone,
         QImageIOHandler::TransformationMirror,    QImageIOHandler::TransformationRotate180,
@@ -158,8 +165,8 @@ TEST(ImageReaderDecoder, ReadsAFortyMegapixelPngBeyondQtsDefaultLimit) {
     EXPECT_EQ(picture.pixel(7999, 4999), qRgb(10, 200, 30));
 }
 
-// A PNG whose header claims another size (the header's checksum is not checked by Qt's reader,
-// but it is fixed anyway so that only the size lies).
+// A PNG whose header claims another size (the header's checksum is not checked
+// by Qt's reader, but it is fixed anyway so that only the size lies).
 QByteArray pngClaiming(int width, int height) {
     QByteArray png = encoded(samplePicture(), "png");
     const auto ihdr = png.indexOf("IHDR");
@@ -181,6 +188,13 @@ QByteArray pngClaiming(int width, int height) {
     return png;
 }
 
+// A picture file whose bytes from `at` on are replaced.
+QByteArray spoilt(QByteArray file, qsizetype at, const QByteArray& bytes) {
+    return file.replace(at, bytes.size(), bytes);
+}
+
+const QByteArray heic = heifFile(quarteredPicture(64, 48));
+
 struct Refused {
     const char* name;
     QByteArray data;
@@ -200,10 +214,22 @@ INSTANTIATE_TEST_SUITE_P(
                     Refused{"Zeros", QByteArray(100, '\0')},
                     Refused{"PngClaiming60000x60000", pngClaiming(60000, 60000)},
                     Refused{"PngClaiming16000x16000", pngClaiming(16000, 16000)},
-                    Refused{"TruncatedPngHeader", encoded(samplePicture(), "png").left(20)}),
+                    Refused{"TruncatedPngHeader", encoded(samplePicture(), "png").left(20)},
+                    Refused{"PngTextClaiming2GB", testData("fuzz-seeds/picture/text-claim.png")},
+                    Refused{"HeicCut", heic.left(heic.size() - 100)},
+                    Refused{"HeicConfigurationGarbage",
+                            spoilt(heic, heic.indexOf("hvcC") + 4, QByteArray(60, '\x5A'))},
+                    Refused{"HeicGridClaiming60000x60000",
+                            heifGridFile(quarteredPicture(128, 96), 2, 2, {}, {60000, 60000})},
+                    Refused{"HeicGridBeyondItsTiles",
+                            heifGridFile(quarteredPicture(128, 96), 2, 2, {200, 150}, {200, 150})},
+                    Refused{"Mp4", QByteArray::fromHex("00000018667479706d70343200000000"
+                                                       "69736f6d6d703432") +
+                                       QByteArray(4000, '\0')}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Qt converts and tags the patches; 16 bits a channel go through the 16-bit conversion.
+// Qt converts and tags the patches; 16 bits a channel go through the 16-bit conversion (PNG
+// through libpng).
 TEST(ImageReaderDecoder, ShowsTaggedPicturesInTheirSrgbColours) {
     for (const auto& [format, space, pixels] :
          {std::tuple{"tiff", QColorSpace::DisplayP3, QImage::Format_RGB32},
@@ -212,9 +238,21 @@ TEST(ImageReaderDecoder, ShowsTaggedPicturesInTheirSrgbColours) {
           {"png", QColorSpace::DisplayP3, QImage::Format_RGBA64}}) {
         MemoryPicture picture;
         const QImage tagged = convertedTo(colourPatches(), space, pixels);
-        decodeWithImageReader(bytesOf(encoded(tagged, format, 100)), picture.allocator());
+        platform::decodePicture(bytesOf(encoded(tagged, format, 100)), picture.allocator());
         EXPECT_LE(patchesDeltaE(picture), 2) << format << " " << pixels;
     }
+}
+
+TEST(PictureDecoders, APngIsAPictureWhileItsRowsCanBeRead) {
+    const QByteArray whole = encoded(quarteredPicture(64, 64), "png");
+    const auto data = whole.indexOf("IDAT") + 4;
+    const auto length = qFromBigEndian<quint32>(whole.constData() + data - 8);
+    MemoryPicture picture;
+    EXPECT_EQ(errorOf(whole.left(data + 30), picture), platform::ErrInvalidPicture);
+    EXPECT_EQ(errorOf(spoilt(whole, data, "\xFF\xFF"), picture), platform::ErrInvalidPicture);
+    // A wrong checksum alone costs no rows.
+    EXPECT_EQ(errorOf(spoilt(whole, data + length, QByteArray(4, '\0')), picture), 0);
+    EXPECT_TRUE(hasQuarters(picture, 0));
 }
 
 } // namespace

@@ -5,7 +5,6 @@
 #include "support/picturesamples.h"
 
 #include <QBuffer>
-#include <QFile>
 #include <QImageWriter>
 #include <gtest/gtest.h>
 
@@ -16,13 +15,6 @@ namespace {
 
 int errorOf(const QByteArray& data, MemoryPicture& picture) {
     return errorNumber([&] { decodeJpeg(bytesOf(data), picture.allocator()); });
-}
-
-QByteArray testData(const char* name) {
-    QFile file(qEnvironmentVariable("KALMORA_SOURCE_DIR") + "/tests/data/" + name);
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("missing test data %s", name);
-    return file.readAll();
 }
 
 // Replaces the size in the first frame header of a JPEG stream.
@@ -126,7 +118,7 @@ class JpegCmyk : public testing::TestWithParam<Cmyk> {};
 // The files hold 16 x 16 pixels of ink: red, green, blue and black quarters.
 TEST_P(JpegCmyk, AreConvertedToColours) {
     MemoryPicture picture;
-    decodeJpeg(bytesOf(testData(GetParam().file)), picture.allocator());
+    decodeJpeg(bytesOf(testData(QString::fromLatin1(GetParam().file))), picture.allocator());
     ASSERT_EQ(picture.width(), 16);
     EXPECT_TRUE(near(picture.pixel(2, 2), qRgb(255, 0, 0), 12));
     EXPECT_TRUE(near(picture.pixel(13, 2), qRgb(0, 255, 0), 12));
@@ -140,7 +132,8 @@ INSTANTIATE_TEST_SUITE_P(Kinds, JpegCmyk,
 
 TEST(JpegDecoder, TurnsCmykPicturesUprightToo) {
     MemoryPicture picture;
-    decodeJpeg(bytesOf(withExifOrientation(testData("cmyk-adobe.jpg"), 6)), picture.allocator());
+    decodeJpeg(bytesOf(withExifOrientation(testData(QStringLiteral("cmyk-adobe.jpg")), 6)),
+               picture.allocator());
     // A quarter turn clockwise: the blue bottom-left quarter is now top-left.
     EXPECT_TRUE(near(picture.pixel(2, 2), qRgb(0, 0, 255), 12));
     EXPECT_TRUE(near(picture.pixel(13, 13), qRgb(0, 255, 0), 12));

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -39,22 +40,41 @@ protected:
 };
 
 TEST_F(PictureFile, ReadsTheWholeFileEachTimeAfresh) {
-    const QByteArray big(300000, 'x');
+    const QByteArray big = "BM" + QByteArray(300000, 'x');
     write("big.bmp", big);
-    write("small.bmp", "small");
+    write("small.bmp", "BMsmall");
     EXPECT_EQ(read(path("big.bmp")), big);
-    EXPECT_EQ(read(path("small.bmp")), "small");
+    EXPECT_EQ(read(path("small.bmp")), "BMsmall");
     EXPECT_EQ(read(path("big.bmp")), big);
 }
 
 TEST_F(PictureFile, ReadsNamesBeyondAscii) {
-    write(QStringLiteral("Föto – ß.jpg"), "content");
-    EXPECT_EQ(read(path(QStringLiteral("Föto – ß.jpg"))), "content");
+    write(QStringLiteral("Föto – ß.jpg"), "BMcontent");
+    EXPECT_EQ(read(path(QStringLiteral("Föto – ß.jpg"))), "BMcontent");
 }
 
-TEST_F(PictureFile, AnEmptyFileHasNoBytes) {
+// Bytes this process has read from files so far.
+long bytesRead() {
+    std::string key;
+    long value = 0;
+    for (std::ifstream io("/proc/self/io"); io >> key >> value && key != "rchar:";) {
+    }
+    return value;
+}
+
+TEST_F(PictureFile, WhatIsNoPictureOrTooLargeForOneIsRefusedAfterItsFirstBytes) {
     write("empty.jpg", {});
-    EXPECT_TRUE(readPictureFile(path("empty.jpg")).empty());
+    EXPECT_EQ(errorOf(path("empty.jpg")), platform::ErrInvalidPicture);
+    // Sparse files: a 2 GB video and a 3 GB file that starts like a PNG.
+    const QByteArray video = QByteArray::fromHex("00000018667479706d7034320000000069736f6d");
+    for (const auto& [head, size] :
+         {std::pair{video, 2LL << 30}, {QByteArray("\x89PNG\r\n\x1A\n"), 3LL << 30}}) {
+        write("big", head);
+        ASSERT_EQ(::truncate(qPrintable(path("big")), size), 0);
+        const long before = bytesRead();
+        EXPECT_EQ(errorOf(path("big")), platform::ErrInvalidPicture);
+        EXPECT_LT(bytesRead() - before, 64 << 10);
+    }
 }
 
 TEST_F(PictureFile, MissingFilesAreNotFound) {

@@ -1,0 +1,236 @@
+#include "platform/picture/heifdecoder.h"
+
+#include "platform/colour/colourtransform.h"
+#include "platform/errors/runtimeerror.h"
+#include "platform/picture/heifcontainer.h"
+#include "platform/picture/onwhite.h"
+
+#include <algorithm>
+#include <array>
+#include <libheif/heif.h>
+#include <limits>
+#include <malloc.h>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+// libheif's records, each given back the way it wants.
+struct Release {
+    void operator()(heif_context* context) const { heif_context_free(context); }
+    void operator()(const heif_image_handle* handle) const { heif_image_handle_release(handle); }
+    void operator()(const heif_image* image) const { heif_image_release(image); }
+    void operator()(heif_color_profile_nclx* nclx) const { heif_nclx_color_profile_free(nclx); }
+};
+template <class Record> using Owned = std::unique_ptr<Record, Release>;
+
+// libheif refuses pictures wider or higher than this before it takes memory for them (no JPEG
+// file holds more); their number of pixels is checked on top (checkPictureSize).
+constexpr int LongestSide = 1 << 16;
+
+void check(const heif_error& error) {
+    if (error.code == heif_error_Ok)
+        return;
+    const bool memory = error.code == heif_error_Memory_allocation_error &&
+                        error.subcode != heif_suberror_Security_limit_exceeded;
+    throw RuntimeError(memory ? ErrOutOfMemory : ErrInvalidPicture,
+                       QString::fromUtf8(error.message ? error.message : ""));
+}
+
+ColourDescription describeColours(const heif_image_handle* handle) {
+    ColourDescription colour;
+    // The profile's length is that of its box, which lies within the file (checkHeifBoxes).
+    if (const std::size_t bytes = heif_image_handle_get_raw_color_profile_size(handle)) {
+        colour.icc.resize(bytes);
+        if (heif_image_handle_get_raw_color_profile(handle, colour.icc.data()).code !=
+            heif_error_Ok)
+            colour.icc.clear();
+    }
+    // libheif hands over the record even when it refuses the code points in it.
+    heif_color_profile_nclx* described = nullptr;
+    const heif_error error = heif_image_handle_get_nclx_color_profile(handle, &described);
+    const Owned<heif_color_profile_nclx> nclx(described);
+    if (error.code == heif_error_Ok && nclx)
+        colour.nclx = NclxColour{nclx->color_primaries, nclx->transfer_characteristics};
+    return colour;
+}
+
+// One plane of the decoded picture: 8-bit samples, or 16-bit ones that hold up to 16 bits.
+struct Plane {
+    const std::uint8_t* bits = nullptr;
+    std::size_t stride = 0;
+    bool deep = false;
+    std::uint32_t max = 0; // the brightest sample: 255 for 8 bits, 1023 for 10, ...
+
+    std::uint32_t at(int x, int y) const {
+        const std::uint8_t* row = bits + stride * static_cast<std::size_t>(y);
+        return deep ? reinterpret_cast<const std::uint16_t*>(row)[x] : row[x];
+    }
+};
+
+Plane plane(const heif_image* image, heif_channel channel, int width, int height) {
+    int stride = 0;
+    const std::uint8_t* bits = heif_image_get_plane_readonly(image, channel, &stride);
+    const int range = heif_image_get_bits_per_pixel_range(image, channel);
+    const bool deep = heif_image_get_bits_per_pixel(image, channel) == 16;
+    if (!bits || range < 1 || range > (deep ? 16 : 8) ||
+        (!deep && heif_image_get_bits_per_pixel(image, channel) != 8) ||
+        stride < width * (deep ? 2 : 1) || heif_image_get_width(image, channel) < width ||
+        heif_image_get_height(image, channel) < height)
+        raise(ErrInvalidPicture);
+    return {bits, static_cast<std::size_t>(stride), deep, (std::uint32_t{1} << range) - 1};
+}
+
+// The decoded picture as red, green and blue planes of one depth, and maybe an alpha plane.
+struct Planes {
+    int width = 0;
+    int height = 0;
+    std::array<Plane, 3> colours;
+    std::optional<Plane> alpha;
+    bool premultiplied = false;
+
+    explicit Planes(const heif_image* image)
+        : width(heif_image_get_primary_width(image)), height(heif_image_get_primary_height(image)) {
+        colours = {plane(image, heif_channel_R, width, height),
+                   plane(image, heif_channel_G, width, height),
+                   plane(image, heif_channel_B, width, height)};
+        if (colours[1].max != colours[0].max || colours[2].max != colours[0].max)
+            raise(ErrInvalidPicture);
+        if (heif_image_has_channel(image, heif_channel_Alpha)) {
+            alpha = plane(image, heif_channel_Alpha, width, height);
+            premultiplied = heif_image_is_premultiplied_alpha(const_cast<heif_image*>(image));
+        }
+    }
+};
+
+// Row y of an opaque picture as three samples a pixel (blue-green-red, or red-green-blue), each
+// mapped through `levels` or, without them, taken as it is: the common case, kept lean.
+template <class In, class Out>
+void writeOpaqueRow(const Planes& planes, int y, const std::uint16_t* levels, bool bgr, Out* out) {
+    const auto row = [&](std::size_t colour) {
+        const Plane& plane = planes.colours[bgr ? 2 - colour : colour];
+        return reinterpret_cast<const In*>(plane.bits + plane.stride * static_cast<std::size_t>(y));
+    };
+    const In* first = row(0);
+    const In* second = row(1);
+    const In* third = row(2);
+    if (levels) {
+        for (int x = 0; x < planes.width; ++x, out += 3) {
+            out[0] = static_cast<Out>(levels[first[x]]);
+            out[1] = static_cast<Out>(levels[second[x]]);
+            out[2] = static_cast<Out>(levels[third[x]]);
+        }
+    } else {
+        for (int x = 0; x < planes.width; ++x, out += 3) {
+            out[0] = static_cast<Out>(first[x]);
+            out[1] = static_cast<Out>(second[x]);
+            out[2] = static_cast<Out>(third[x]);
+        }
+    }
+}
+
+// Writes row y as three samples a pixel, in blue-green-red order or red-green-blue, alpha laid
+// onto white; `levels` maps a sample to the output's range (empty: it is that range already).
+template <class Out>
+void writeRow(const Planes& planes, int y, const std::vector<std::uint16_t>& levels, bool bgr,
+              Out* out) {
+    const std::uint16_t* mapped = levels.empty() ? nullptr : levels.data();
+    if (!planes.alpha) {
+        return planes.colours[0].deep ? writeOpaqueRow<std::uint16_t>(planes, y, mapped, bgr, out)
+                                      : writeOpaqueRow<std::uint8_t>(planes, y, mapped, bgr, out);
+    }
+    const std::uint32_t max = planes.colours[0].max;
+    for (int x = 0; x < planes.width; ++x, out += 3) {
+        const std::uint32_t alpha = rescale(planes.alpha->at(x, y), planes.alpha->max, max);
+        for (int c = 0; c < 3; ++c) {
+            const std::uint32_t sample =
+                planes.colours[static_cast<std::size_t>(bgr ? 2 - c : c)].at(x, y);
+            const std::uint32_t shown = planes.premultiplied ? std::min(sample + max - alpha, max)
+                                                             : onWhite(sample, alpha, max);
+            out[c] = static_cast<Out>(mapped ? mapped[shown] : shown);
+        }
+    }
+}
+
+// What each sample of 0 to `max` becomes in 0 to `levels`; nothing to do when they are the same.
+std::vector<std::uint16_t> levelTable(std::uint32_t max, std::uint32_t levels) {
+    std::vector<std::uint16_t> table;
+    if (max != levels) {
+        table.resize(max + 1);
+        for (std::uint32_t sample = 0; sample <= max; ++sample)
+            table[sample] = static_cast<std::uint16_t>(rescale(sample, max, levels));
+    }
+    return table;
+}
+
+// Hands the rows to the colour transform: 8-bit samples as they are, deeper ones stretched to
+// 16 bits.
+template <class Sample>
+void transformRows(const Planes& planes, const ColourTransform& transform,
+                   const DecodeTarget& target) {
+    const auto levels = levelTable(planes.colours[0].max, std::numeric_limits<Sample>::max());
+    std::vector<Sample> row(static_cast<std::size_t>(planes.width) * 3);
+    for (int y = 0; y < planes.height; ++y) {
+        writeRow(planes, y, levels, false, row.data());
+        transform.convertRow(row.data(), target.row(y), planes.width);
+    }
+}
+
+} // namespace
+
+void decodeHeif(std::span<const std::uint8_t> data, const TargetAllocator& allocate) {
+    if (!looksLikeHeif(data))
+        raise(ErrInvalidPicture);
+    checkHeifBoxes(data);
+    const Owned<heif_context> context(heif_context_alloc());
+    if (!context)
+        raise(ErrOutOfMemory);
+    heif_context_set_maximum_image_size_limit(context.get(), LongestSide);
+    check(heif_context_read_from_memory_without_copy(context.get(), data.data(), data.size(),
+                                                     nullptr));
+    // Whatever libheif hands over is owned before its result is looked at.
+    heif_image_handle* primary = nullptr;
+    const heif_error found = heif_context_get_primary_image_handle(context.get(), &primary);
+    const Owned<const heif_image_handle> handle(primary);
+    check(found);
+    // The picture as shown, and as coded before cropping and turning.
+    checkPictureSize(heif_image_handle_get_width(primary), heif_image_handle_get_height(primary),
+                     data.size());
+    checkPictureSize(heif_image_handle_get_ispe_width(primary),
+                     heif_image_handle_get_ispe_height(primary), data.size());
+
+    const ColourDescription colour = describeColours(primary);
+    const bool deep = heif_image_handle_get_luma_bits_per_pixel(primary) > 8;
+    const auto transform =
+        ColourTransform::toSrgb(colour, deep ? SourcePixels::Rgb16 : SourcePixels::Rgb8);
+
+    // Planar red, green and blue: libheif reaches them from the coded planes without a step
+    // between, which interleaved samples would take (and twice the memory for it).
+    heif_image* decoded = nullptr;
+    const heif_error error =
+        heif_decode_image(primary, &decoded, heif_colorspace_RGB, heif_chroma_444, nullptr);
+    const Owned<const heif_image> image(decoded);
+    check(error);
+    // The HEVC decoder's working memory (several times the coded planes) is free again, but the
+    // allocator keeps it for the next request; given back now, it does not stay resident beside
+    // the bitmap that is taken next.
+    malloc_trim(0);
+    const Planes planes(decoded);
+    checkPictureSize(planes.width, planes.height, data.size());
+
+    const DecodeTarget target = allocate(planes.width, planes.height, TargetPixels::Overwritten);
+    if (!transform) {
+        const auto levels = levelTable(planes.colours[0].max, 255);
+        for (int y = 0; y < planes.height; ++y)
+            writeRow(planes, y, levels, true, target.row(y));
+    } else if (deep) {
+        transformRows<std::uint16_t>(planes, *transform, target);
+    } else {
+        transformRows<std::uint8_t>(planes, *transform, target);
+    }
+}
+
+} // namespace platform
