@@ -6,6 +6,7 @@
 // settings into memory, with and without optimised Huffman tables and through stdio, and
 // compares the file sizes with ImageMagick's at several qualities when `convert` is installed.
 #include "bench/cli.h"
+#include "bench/floor.h"
 #include "bench/photolike.h"
 #include "platform/jpeg/ijl.h"
 
@@ -117,25 +118,8 @@ unsigned long bareEncode(const std::vector<std::uint8_t>& bgr, int quality, bool
         jpeg_stdio_dest(&cinfo, file);
     else
         jpeg_mem_dest(&cinfo, memory, memorySize);
-    cinfo.image_width = kWidth;
-    cinfo.image_height = kHeight;
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_EXT_BGR;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, quality, TRUE);
-    cinfo.optimize_coding = optimise ? TRUE : FALSE;
-    cinfo.dct_method = quality < 90 ? JDCT_IFAST : JDCT_ISLOW;
-    jpeg_start_compress(&cinfo, TRUE);
-    JSAMPROW rows[16];
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JDIMENSION count = 0;
-        for (; count < 16 && cinfo.next_scanline + count < cinfo.image_height; ++count)
-            rows[count] = const_cast<JSAMPROW>(
-                &bgr[static_cast<std::size_t>(kHeight - 1 - (cinfo.next_scanline + count)) *
-                     kWidth * 3]);
-        jpeg_write_scanlines(&cinfo, rows, count);
-    }
-    jpeg_finish_compress(&cinfo);
+    bench::compressBottomUp(cinfo, bgr.data(), std::size_t{kWidth} * 3, kWidth, kHeight, quality,
+                            optimise);
     jpeg_destroy_compress(&cinfo);
     return memorySize ? *memorySize : 0;
 }
