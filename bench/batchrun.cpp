@@ -45,9 +45,14 @@ constexpr char kUsage[] =
     "            xcb: the real window on an X server, \"&Umwandeln\" pressed from the keyboard\n"
     "            (Alt+U through xdotool); without DISPLAY it starts itself under xvfb-run\n"
     "  --rounds  measured turns after the warm-up turn (default 9)\n"
-    "  --files   files per turn, N (default 15); peak memory is taken over N and 2N files\n";
+    "  --files   files per turn, N (default 15); peak memory is taken over N and 2N files\n"
+    "bench_batchrun [--window offscreen|xcb] --peak run|pipeline|floor,N folder\n"
+    "  one way once, in this process, over src000.jpg ... of folder (N of them; the run takes\n"
+    "  every src*.jpg it lists); prints the memory held before and at the peak (KiB) and the\n"
+    "  wall time (ms); handy under a profiler\n";
 
 constexpr int kQuality = 20; // the program's default, what the run reads from the scroll bar
+constexpr int kColdTurns = 5;
 
 using bench::Sample;
 
@@ -123,8 +128,8 @@ long peakMemoryKb() {
     return -1;
 }
 
-// In a fresh process: the peak memory of one way over the files of folder, and what the process
-// held before it began ("before peak" in KiB).
+// In a fresh process: the peak memory of one way over the files of folder, what the process held
+// before it began, both in KiB, and the wall time the way took there, in ms.
 int measurePeak(const QString& programFolder, bool keyboard, const QString& name,
                 const QString& folder, int count) {
     Ways ways(programFolder, keyboard);
@@ -132,15 +137,21 @@ int measurePeak(const QString& programFolder, bool keyboard, const QString& name
         if (name != QLatin1String(way.name))
             continue;
         const long before = peakMemoryKb();
-        way.convert(folder, count);
-        std::printf("%ld %ld\n", before, peakMemoryKb());
+        const Sample cold = way.convert(folder, count);
+        std::printf("%ld %ld %.1f\n", before, peakMemoryKb(), cold.wallMs);
         return ways.messages() == 0 ? 0 : 1;
     }
     bench::fail(QStringLiteral("no way is called %1").arg(name));
 }
 
-// Runs measurePeak in a child: the peak above what the child held before, in MiB.
-double peakInChild(const QStringList& options, const char* way, const QString& folder, int count) {
+struct Fresh {
+    double peakMiB; // above what the process held before
+    double wallMs;
+};
+
+// Runs measurePeak in a child.
+Fresh inFreshProcess(const QStringList& options, const char* way, const QString& folder,
+                     int count) {
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     child.start(QCoreApplication::applicationFilePath(),
@@ -151,10 +162,11 @@ double peakInChild(const QStringList& options, const char* way, const QString& f
         bench::fail(
             QStringLiteral("measuring the peak memory of %1 failed").arg(QLatin1String(way)));
     const QList<QByteArray> numbers = child.readAllStandardOutput().trimmed().split(' ');
-    if (numbers.size() != 2)
+    if (numbers.size() != 3)
         bench::fail(
             QStringLiteral("the peak memory of %1 could not be read").arg(QLatin1String(way)));
-    return static_cast<double>(numbers[1].toLong() - numbers[0].toLong()) / 1024;
+    return {static_cast<double>(numbers[1].toLong() - numbers[0].toLong()) / 1024,
+            numbers[2].toDouble()};
 }
 
 double median(std::vector<double> values) {
@@ -198,7 +210,7 @@ void report(const SetResult& result, const std::vector<Way>& ways, int count,
             const QStringList& options) {
     std::printf("\n%s sources, %d files of %d x %d, %zu turns:\n", result.set->label, count,
                 bench::kPhotoWidth, bench::kPhotoHeight, result.samples[0].size());
-    std::printf("  %-9s %10s %10s %10s %10s %12s %14s\n", "", "wall ms", "cpu ms", "cpu/file",
+    std::printf("  %-9s %10s %10s %10s %10s %12s %12s\n", "", "wall ms", "cpu ms", "cpu/file",
                 "faults", "peak MiB N", "peak MiB 2N");
     for (std::size_t w = 0; w < ways.size(); ++w) {
         std::vector<double> wall, cpu, faults;
@@ -207,16 +219,26 @@ void report(const SetResult& result, const std::vector<Way>& ways, int count,
             cpu.push_back(s.cpuMs);
             faults.push_back(s.faults);
         }
-        const double peak = peakInChild(options, ways[w].name, result.folder, count);
-        const double peakTwice =
-            peakInChild(options, ways[w].name,
-                        bench::linkFolder(QFileInfo(result.folder).absolutePath(),
-                                          QStringLiteral("peak"), *result.set, 2 * count, count),
-                        2 * count);
-        std::printf("  %-9s %10.1f %10.1f %10.1f %10.0f %12.1f %14.1f\n", ways[w].name,
-                    median(wall), median(cpu), median(cpu) / count, median(faults), peak,
-                    peakTwice);
+        const Fresh once = inFreshProcess(options, ways[w].name, result.folder, count);
+        const Fresh twice =
+            inFreshProcess(options, ways[w].name,
+                           bench::linkFolder(QFileInfo(result.folder).absolutePath(),
+                                             QStringLiteral("peak"), *result.set, 2 * count, count),
+                           2 * count);
+        std::printf("  %-9s %10.1f %10.1f %10.1f %10.0f %12.1f %12.1f\n", ways[w].name,
+                    median(wall), median(cpu), median(cpu) / count, median(faults), once.peakMiB,
+                    twice.peakMiB);
     }
+    // A user starts the program, converts a folder and quits: that run touches its memory for
+    // the first time. Run and floor, each in fresh processes, in turns.
+    std::vector<double> cold;
+    for (int turn = 0; turn < kColdTurns; ++turn)
+        cold.push_back(inFreshProcess(options, ways.front().name, result.folder, count).wallMs /
+                       inFreshProcess(options, ways.back().name, result.folder, count).wallMs);
+    const auto [coldLeast, coldMost] = std::minmax_element(cold.begin(), cold.end());
+    std::printf("  run/floor wall, cold (each in a fresh process, %d turns): median %.3f   spread "
+                "%.3f .. %.3f\n",
+                kColdTurns, median(cold), *coldLeast, *coldMost);
     const std::vector<Sample>& floor = result.samples.back();
     for (std::size_t w = 0; w + 1 < ways.size(); ++w) {
         const std::string name = ways[w].name;
@@ -313,8 +335,10 @@ int benchmark(int argc, char** argv) {
         std::printf("%d message boxes: the run did not convert every file\n", ways.messages());
     for (const SetResult& result : results)
         report(result, ways.list(), count, windowOption);
-    std::printf("\nmedians over the turns; faults: minor page faults; peak MiB: VmHWM of a fresh "
-                "process that ran that way once, above what it held before\n");
+    std::printf(
+        "\nmedians over the turns; faults: minor page faults per turn; peak MiB: VmHWM of a "
+        "fresh process that ran that way once over N or 2N files, above what it held "
+        "before\n");
     return 0;
 }
 
