@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QString>
 #include <QStringList>
+#include <QtGlobal>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -101,7 +102,13 @@ private:
 };
 
 // Runs a benchmark's body; what it throws ends the program with a message and exit code 1.
+// Qt's warnings (a platform plugin's missing features, an unset runtime folder) are dropped: they
+// would bury the figures, and come again from every child process that measures one way.
 inline int guarded(const std::function<int()>& body) {
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+        if (type == QtCriticalMsg || type == QtFatalMsg)
+            std::fprintf(stderr, "%s\n", qPrintable(message));
+    });
     try {
         return body();
     } catch (const platform::RuntimeError& error) {
