@@ -1,112 +1,123 @@
-// The conversion run on a folder of 12-megapixel photos, against the floor of the same work.
-//
-//   bench_batchrun [folder] [rounds]                         (9 rounds unless told)
-//   bench_batchrun --peak run|pipeline|floor count folder   (one measurement of peak memory)
-//
-// The folder (default: kalmora-bench-batchrun in the temporary folder) keeps the generated
-// sources between calls. Three ways of converting the same files are measured in turns, after a
-// warm-up turn, so that a change in the machine's load hits them all alike:
-//   run       the real run, as a click on "&Umwandeln" starts it (offscreen windows);
+// The conversion run on a folder of 12-megapixel photographs, against the floor of the same work,
+// on 4:2:0 and on 4:4:4 sources. Three ways of converting the same files are measured in turns,
+// after a warm-up turn, so that a change in the machine's load hits them all alike:
+//   run       the real run, started from the main window as a user starts it;
 //   pipeline  LoadPicture + CreateFromPicture + WriteJpegFile for each file, nothing else;
-//   floor     read the file, decode it with libjpeg-turbo into a reused 24-bit buffer, encode it
-//             with the same settings (quality 20, 4:2:0, optimised Huffman tables) into a reused
-//             output buffer, write it.
-// Each is measured over 4 and over 8 files. Wall time and processor time are both reported, as
-// medians; the spread of the run/floor ratio over the turns shows the noise. The peak memory of
-// each way (VmHWM) is measured in a fresh process of its own, so that nothing another way left
-// behind counts: it must not grow with the number of files.
-#include "bench/photolike.h"
+//   floor     read, decode into a reused buffer, encode with the same settings, write (floor.h).
+// Each turn gives a run/floor ratio; the median of these, the ratio of the best turns and their
+// spread are reported. The peak memory of each way (VmHWM) is measured in a fresh process of its
+// own over N and over 2N files: it must not grow with the number of files. The outputs of the run
+// and the pipeline are compared with the floor's, byte for byte.
+#include "bench/cli.h"
+#include "bench/floor.h"
+#include "bench/sources.h"
+#include "bench/timing.h"
+#include "bench/windowrun.h"
 #include "conversion/module.h"
 #include "image/cdibsection.h"
-#include "mainwindow/frmmain.h"
-#include "platform/controls/controls.h"
-#include "platform/controls/filelistbox.h"
 #include "platform/picture/picture.h"
 #include "platform/windows/forms.h"
+#include "platform/windows/interfacefont.h"
 #include "platform/windows/messagebox.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QLineEdit>
 #include <QProcess>
-#include <QPushButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <algorithm>
-#include <cmath>
-#include <cstdint>
 #include <cstdio>
-#include <ctime>
 #include <fstream>
 #include <functional>
-#include <jpeglib.h>
 #include <string>
-#include <turbojpeg.h>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
 namespace {
 
-constexpr int kWidth = 4000;
-constexpr int kHeight = 3000;
-constexpr int kSourceQuality = 90;
+constexpr char kUsage[] =
+    "bench_batchrun [--window offscreen|xcb] [--rounds N] [--files N] [folder]\n"
+    "  folder    keeps the generated sources between calls (default: "
+    "<temporary folder>/kalmora-bench-batchrun)\n"
+    "  --window  offscreen (default): the windows drawn in memory, \"&Umwandeln\" clicked;\n"
+    "            xcb: the real window on an X server, \"&Umwandeln\" pressed from the keyboard\n"
+    "            (Alt+U through xdotool); without DISPLAY it starts itself under xvfb-run\n"
+    "  --rounds  measured turns after the warm-up turn (default 9)\n"
+    "  --files   files per turn, N (default 15); peak memory is taken over N and 2N files\n"
+    "bench_batchrun [--window offscreen|xcb] --peak run|pipeline|floor,N folder\n"
+    "  one way once, in this process, over src000.jpg ... of folder (N of them; the run takes\n"
+    "  every src*.jpg it lists); prints the memory held before and at the peak (KiB) and the\n"
+    "  wall time (ms); handy under a profiler\n";
+
 constexpr int kQuality = 20; // the program's default, what the run reads from the scroll bar
-constexpr int kFiles = 8;
-const int kCounts[] = {4, 8};
+constexpr int kColdTurns = 5;
 
-// ---- sources -------------------------------------------------------------------------------
+using bench::Sample;
 
-bool writeSource(const QString& path, int seed) {
-    const std::vector<std::uint8_t> rgb = bench::photoLikePicture(kWidth, kHeight, seed);
-    tjhandle encoder = tjInitCompress();
-    unsigned char* jpeg = nullptr;
-    unsigned long size = 0;
-    const bool encoded = tjCompress2(encoder, rgb.data(), kWidth, 0, kHeight, TJPF_RGB, &jpeg,
-                                     &size, TJSAMP_420, kSourceQuality, 0) == 0;
-    tjDestroy(encoder);
-    bool written = false;
-    if (encoded) {
-        QFile file(path);
-        written = file.open(QIODevice::WriteOnly) &&
-                  file.write(reinterpret_cast<const char*>(jpeg), static_cast<qint64>(size)) ==
-                      static_cast<qint64>(size);
-    }
-    tjFree(jpeg);
-    return written;
+QString outputName(const QString& folder, const char* prefix, int index) {
+    return QStringLiteral("%1/%2%3.jpg")
+        .arg(folder, QLatin1String(prefix))
+        .arg(index, 3, 10, QChar(u'0'));
 }
 
-// The sources, generated once; one folder per count holds links to the first files.
-QString prepareFolder(const QString& root, int count) {
-    QDir().mkpath(root + QStringLiteral("/sources"));
-    for (int i = 0; i < kFiles; ++i) {
-        const QString source = root + QStringLiteral("/sources/src%1.jpg").arg(i);
-        if (!QFileInfo::exists(source)) {
-            std::printf("generating %s ...\n", qPrintable(source));
-            std::fflush(stdout);
-            if (!writeSource(source + QStringLiteral(".part"), i + 1) ||
-                !QFile::rename(source + QStringLiteral(".part"), source))
-                std::abort();
-        }
-    }
-    const QString folder = root + QStringLiteral("/run%1").arg(count);
-    QDir(folder).removeRecursively();
-    QDir().mkpath(folder);
-    for (int i = 0; i < count; ++i) {
-        const QString name = QStringLiteral("/src%1.jpg").arg(i);
-        if (!QFile::link(root + QStringLiteral("/sources") + name, folder + name))
-            std::abort();
-    }
-    return folder;
+QString source(const QString& folder, int index) {
+    return outputName(folder, "src", index);
 }
 
-// ---- measuring ----------------------------------------------------------------------------
+struct Way {
+    const char* name;
+    const char* prefix; // of its output files
+    std::function<Sample(const QString& folder, int count)> convert;
+};
 
-double seconds(clockid_t clock) {
-    timespec now{};
-    clock_gettime(clock, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
+// The three ways, on the windows and buffers of one process.
+class Ways {
+public:
+    Ways(const QString& programFolder, bool keyboard)
+        : forms_(programFolder), window_(forms_, keyboard), floor_(kQuality) {
+        forms_.setLastWindowUnloaded({});
+        platform::setMessageBoxHandler([this](const platform::MessageBoxRequest& request) {
+            std::printf("message: %s\n", qPrintable(request.prompt));
+            ++messages_;
+            return static_cast<int>(platform::vbOK);
+        });
+        ways_ = {
+            {"run", "Foto", [this](const QString& folder, int) { return window_.convert(folder); }},
+            {"pipeline", "pipe",
+             [this](const QString& folder, int count) {
+                 const bench::Mark start;
+                 for (int i = 0; i < count; ++i) {
+                     const platform::PictureDisp picture = platform::LoadPicture(source(folder, i));
+                     buffer_.CreateFromPicture(picture);
+                     WriteJpegFile(buffer_, outputName(folder, "pipe", i), kQuality);
+                 }
+                 buffer_.ClearUp();
+                 return start.elapsed();
+             }},
+            {"floor", "floor",
+             [this](const QString& folder, int count) {
+                 const bench::Mark start;
+                 for (int i = 0; i < count; ++i)
+                     floor_.convert(source(folder, i), outputName(folder, "floor", i));
+                 return start.elapsed();
+             }},
+        };
+    }
+    ~Ways() { platform::setMessageBoxHandler({}); }
+
+    const std::vector<Way>& list() const { return ways_; }
+    int messages() const { return messages_; }
+
+private:
+    platform::Forms forms_;
+    bench::WindowRun window_;
+    bench::Floor floor_;
+    cDIBSection buffer_;
+    std::vector<Way> ways_;
+    int messages_ = 0;
+};
 
 long peakMemoryKb() {
     std::ifstream status("/proc/self/status");
@@ -117,32 +128,45 @@ long peakMemoryKb() {
     return -1;
 }
 
-qint64 outputBytes(const QString& folder, const QString& prefix) {
-    qint64 total = 0;
-    for (const QFileInfo& file :
-         QDir(folder).entryInfoList({prefix + QStringLiteral("*")}, QDir::Files))
-        total += file.size();
-    return total;
+// In a fresh process: the peak memory of one way over the files of folder, what the process held
+// before it began, both in KiB, and the wall time the way took there, in ms.
+int measurePeak(const QString& programFolder, bool keyboard, const QString& name,
+                const QString& folder, int count) {
+    Ways ways(programFolder, keyboard);
+    for (const Way& way : ways.list()) {
+        if (name != QLatin1String(way.name))
+            continue;
+        const long before = peakMemoryKb();
+        const Sample cold = way.convert(folder, count);
+        std::printf("%ld %ld %.1f\n", before, peakMemoryKb(), cold.wallMs);
+        return ways.messages() == 0 ? 0 : 1;
+    }
+    bench::fail(QStringLiteral("no way is called %1").arg(name));
 }
 
-struct Sample {
-    double wall = 0;
-    double cpu = 0;
+struct Fresh {
+    double peakMiB; // above what the process held before
+    double wallMs;
 };
 
-struct Variant {
-    const char* name;
-    const char* prefix; // of its output files
-    std::function<void(const QString& folder, int count)> convert;
-    std::vector<Sample> samples[2] = {}; // by count
-    qint64 bytes[2] = {0, 0};
-};
-
-Sample measure(Variant& variant, const QString& folder, int count) {
-    const double wall = seconds(CLOCK_MONOTONIC);
-    const double cpu = seconds(CLOCK_PROCESS_CPUTIME_ID);
-    variant.convert(folder, count);
-    return {seconds(CLOCK_MONOTONIC) - wall, seconds(CLOCK_PROCESS_CPUTIME_ID) - cpu};
+// Runs measurePeak in a child.
+Fresh inFreshProcess(const QStringList& options, const char* way, const QString& folder,
+                     int count) {
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(),
+                options + QStringList{QStringLiteral("--peak"),
+                                      QStringLiteral("%1,%2").arg(QLatin1String(way)).arg(count),
+                                      folder});
+    if (!child.waitForFinished(1'800'000) || child.exitCode() != 0)
+        bench::fail(
+            QStringLiteral("measuring the peak memory of %1 failed").arg(QLatin1String(way)));
+    const QList<QByteArray> numbers = child.readAllStandardOutput().trimmed().split(' ');
+    if (numbers.size() != 3)
+        bench::fail(
+            QStringLiteral("the peak memory of %1 could not be read").arg(QLatin1String(way)));
+    return {static_cast<double>(numbers[1].toLong() - numbers[0].toLong()) / 1024,
+            numbers[2].toDouble()};
 }
 
 double median(std::vector<double> values) {
@@ -150,252 +174,176 @@ double median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-// ---- the three ways -----------------------------------------------------------------------
-
-QString source(const QString& folder, int i) {
-    return folder + QStringLiteral("/src%1.jpg").arg(i);
+// Which outputs of a way differ from the floor's, byte for byte.
+QStringList differingFromFloor(const QString& folder, const char* prefix, int count) {
+    QStringList differing;
+    for (int i = 0; i < count; ++i) {
+        QFile ours(outputName(folder, prefix, i)), floor(outputName(folder, "floor", i));
+        if (!ours.open(QIODevice::ReadOnly) || !floor.open(QIODevice::ReadOnly) ||
+            ours.readAll() != floor.readAll())
+            differing.append(QFileInfo(ours).fileName());
+    }
+    return differing;
 }
 
-// The floor: the least any program must do for the same files.
-class Floor {
-public:
-    Floor() : decoder_(tjInitDecompress()), output_(16u << 20) {}
-    ~Floor() { tjDestroy(decoder_); }
+struct SetResult {
+    const bench::SourceSet* set;
+    QString folder;
+    std::vector<std::vector<Sample>> samples; // by way, by turn
+};
 
-    void convert(const QString& from, const QString& to) {
-        FILE* in = std::fopen(QFile::encodeName(from).constData(), "rb");
-        if (!in)
-            std::abort();
-        std::fseek(in, 0, SEEK_END);
-        input_.resize(static_cast<std::size_t>(std::ftell(in)));
-        std::fseek(in, 0, SEEK_SET);
-        if (std::fread(input_.data(), 1, input_.size(), in) != input_.size())
-            std::abort();
-        std::fclose(in);
+void reportRatios(const char* what, const std::vector<Sample>& ours,
+                  const std::vector<Sample>& floor, double Sample::*figure, const char* target) {
+    std::vector<double> ratios;
+    double bestOurs = 1e300, bestFloor = 1e300;
+    for (std::size_t turn = 0; turn < ours.size(); ++turn) {
+        ratios.push_back(ours[turn].*figure / floor[turn].*figure);
+        bestOurs = std::min(bestOurs, ours[turn].*figure);
+        bestFloor = std::min(bestFloor, floor[turn].*figure);
+    }
+    const auto [least, most] = std::minmax_element(ratios.begin(), ratios.end());
+    std::printf("  %-18s median of turns %.3f   best turns %.3f   spread %.3f .. %.3f%s\n", what,
+                median(ratios), bestOurs / bestFloor, *least, *most, target);
+}
 
-        int width = 0, height = 0, sampling = 0, colourspace = 0;
-        if (tjDecompressHeader3(decoder_, input_.data(), input_.size(), &width, &height, &sampling,
-                                &colourspace) != 0)
-            std::abort();
-        const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
-        pixels_.resize(stride * static_cast<std::size_t>(height));
-        if (tjDecompress2(decoder_, input_.data(), input_.size(), pixels_.data(), width,
-                          static_cast<int>(stride), height, TJPF_BGR, TJFLAG_BOTTOMUP) != 0)
-            std::abort();
-
-        jpeg_compress_struct cinfo{};
-        jpeg_error_mgr err{};
-        cinfo.err = jpeg_std_error(&err);
-        jpeg_create_compress(&cinfo);
-        unsigned char* buffer = output_.data();
-        unsigned long size = output_.size();
-        jpeg_mem_dest(&cinfo, &buffer, &size);
-        cinfo.image_width = static_cast<JDIMENSION>(width);
-        cinfo.image_height = static_cast<JDIMENSION>(height);
-        cinfo.input_components = 3;
-        cinfo.in_color_space = JCS_EXT_BGR;
-        jpeg_set_defaults(&cinfo);
-        jpeg_set_quality(&cinfo, kQuality, TRUE);
-        cinfo.optimize_coding = TRUE;
-        cinfo.dct_method = JDCT_IFAST; // as the writer below quality 90
-        jpeg_start_compress(&cinfo, TRUE);
-        JSAMPROW rows[16];
-        while (cinfo.next_scanline < cinfo.image_height) {
-            JDIMENSION n = 0;
-            for (; n < 16 && cinfo.next_scanline + n < cinfo.image_height; ++n)
-                rows[n] = &pixels_[stride * (static_cast<std::size_t>(height) - 1 -
-                                             (cinfo.next_scanline + n))];
-            jpeg_write_scanlines(&cinfo, rows, n);
+void report(const SetResult& result, const std::vector<Way>& ways, int count,
+            const QStringList& options) {
+    std::printf("\n%s sources, %d files of %d x %d, %zu turns:\n", result.set->label, count,
+                bench::kPhotoWidth, bench::kPhotoHeight, result.samples[0].size());
+    std::printf("  %-9s %10s %10s %10s %10s %12s %12s\n", "", "wall ms", "cpu ms", "cpu/file",
+                "faults", "peak MiB N", "peak MiB 2N");
+    for (std::size_t w = 0; w < ways.size(); ++w) {
+        std::vector<double> wall, cpu, faults;
+        for (const Sample& s : result.samples[w]) {
+            wall.push_back(s.wallMs);
+            cpu.push_back(s.cpuMs);
+            faults.push_back(s.faults);
         }
-        jpeg_finish_compress(&cinfo);
-        jpeg_destroy_compress(&cinfo);
-        if (buffer != output_.data())
-            std::abort(); // the reused buffer was too small: the floor would pay a malloc
-
-        FILE* out = std::fopen(QFile::encodeName(to).constData(), "wb");
-        if (!out || std::fwrite(buffer, 1, size, out) != size || std::fclose(out) != 0)
-            std::abort();
+        const Fresh once = inFreshProcess(options, ways[w].name, result.folder, count);
+        const Fresh twice =
+            inFreshProcess(options, ways[w].name,
+                           bench::linkFolder(QFileInfo(result.folder).absolutePath(),
+                                             QStringLiteral("peak"), *result.set, 2 * count, count),
+                           2 * count);
+        std::printf("  %-9s %10.1f %10.1f %10.1f %10.0f %12.1f %12.1f\n", ways[w].name,
+                    median(wall), median(cpu), median(cpu) / count, median(faults), once.peakMiB,
+                    twice.peakMiB);
     }
-
-private:
-    tjhandle decoder_;
-    std::vector<std::uint8_t> input_;
-    std::vector<std::uint8_t> pixels_;
-    std::vector<std::uint8_t> output_;
-};
-
-// The three ways, on the windows and buffers of one process.
-class Ways {
-public:
-    explicit Ways(const QString& programFolder) : forms_(programFolder) {
-        platform::setMessageBoxHandler([this](const platform::MessageBoxRequest& request) {
-            std::printf("message: %s\n", qPrintable(request.prompt));
-            ++messages_;
-            return static_cast<int>(platform::vbOK);
-        });
-        forms_.setLastWindowUnloaded({});
-        main_ = &forms_.show<frmMain>();
-        // Only the sources: the outputs of the three ways stay out of the list.
-        main_->Dateiliste->setPattern(QStringLiteral("src*.jpg"));
-        variants_ = {
-            {"run",
-             "Foto",
-             [this](const QString& folder, int) {
-                 main_->Dateiliste->setPath(folder);
-                 platform::setText(*main_->Pfad, folder);
-                 main_->cmd_Save->click();
-             },
-             {},
-             {}},
-            {"pipeline",
-             "pipe",
-             [this](const QString& folder, int count) {
-                 for (int i = 0; i < count; ++i) {
-                     const platform::PictureDisp picture = platform::LoadPicture(source(folder, i));
-                     buffer_.CreateFromPicture(picture);
-                     WriteJpegFile(
-                         buffer_, folder + QStringLiteral("/pipe%1.jpg").arg(i, 3, 10, QChar(u'0')),
-                         kQuality);
-                 }
-                 buffer_.ClearUp();
-             },
-             {},
-             {}},
-            {"floor",
-             "floor",
-             [this](const QString& folder, int count) {
-                 for (int i = 0; i < count; ++i)
-                     floor_.convert(source(folder, i),
-                                    folder +
-                                        QStringLiteral("/floor%1.jpg").arg(i, 3, 10, QChar(u'0')));
-             },
-             {},
-             {}},
-        };
+    // A user starts the program, converts a folder and quits: that run touches its memory for
+    // the first time. Run and floor, each in fresh processes, in turns.
+    std::vector<double> cold;
+    for (int turn = 0; turn < kColdTurns; ++turn)
+        cold.push_back(inFreshProcess(options, ways.front().name, result.folder, count).wallMs /
+                       inFreshProcess(options, ways.back().name, result.folder, count).wallMs);
+    const auto [coldLeast, coldMost] = std::minmax_element(cold.begin(), cold.end());
+    std::printf("  run/floor wall, cold (each in a fresh process, %d turns): median %.3f   spread "
+                "%.3f .. %.3f\n",
+                kColdTurns, median(cold), *coldLeast, *coldMost);
+    const std::vector<Sample>& floor = result.samples.back();
+    for (std::size_t w = 0; w + 1 < ways.size(); ++w) {
+        const std::string name = ways[w].name;
+        reportRatios((name + "/floor wall").c_str(), result.samples[w], floor, &Sample::wallMs,
+                     w == 0 ? "   target <= 1.05" : "");
+        reportRatios((name + "/floor cpu").c_str(), result.samples[w], floor, &Sample::cpuMs, "");
+        const QStringList differing = differingFromFloor(result.folder, ways[w].prefix, count);
+        std::printf("  %s outputs: %s\n", ways[w].name,
+                    differing.isEmpty() ? "byte-identical to the floor's"
+                                        : qPrintable(QStringLiteral("differ from the floor's: ") +
+                                                     differing.join(u' ')));
     }
-    ~Ways() { platform::setMessageBoxHandler({}); }
-
-    std::vector<Variant>& variants() { return variants_; }
-    int messages() const { return messages_; }
-
-private:
-    platform::Forms forms_;
-    frmMain* main_ = nullptr;
-    Floor floor_;
-    cDIBSection buffer_;
-    std::vector<Variant> variants_;
-    int messages_ = 0;
-};
-
-// In a fresh process: the peak memory of one way over `count` files, and what the process held
-// before it began.
-int measurePeak(const QString& programFolder, const QString& name, const QString& folder,
-                int count) {
-    Ways ways(programFolder);
-    for (Variant& variant : ways.variants()) {
-        if (name != QLatin1String(variant.name))
-            continue;
-        const long before = peakMemoryKb();
-        variant.convert(folder, count);
-        std::printf("%ld %ld\n", before, peakMemoryKb());
-        return ways.messages() == 0 ? 0 : 1;
-    }
-    return 2;
 }
 
-// Runs measurePeak in a child; {before, peak} in KiB, or {-1, -1}.
-std::pair<long, long> peakInChild(const char* variant, int count, const QString& folder) {
-    QProcess child;
-    child.start(
-        QCoreApplication::applicationFilePath(),
-        {QStringLiteral("--peak"), QString::fromLatin1(variant), QString::number(count), folder});
-    if (!child.waitForFinished(600'000) || child.exitCode() != 0)
-        return {-1, -1};
-    const QList<QByteArray> numbers = child.readAllStandardOutput().trimmed().split(' ');
-    if (numbers.size() != 2)
-        return {-1, -1};
-    return {numbers[0].toLong(), numbers[1].toLong()};
+// The real window needs an X server: without one, the benchmark starts itself again under
+// xvfb-run, on a screen of 24-bit colour as a desktop has.
+void runUnderXvfb(char** argv) {
+    if (QStandardPaths::findExecutable(QStringLiteral("xvfb-run")).isEmpty())
+        bench::fail(QStringLiteral("--window xcb needs an X server: set DISPLAY, or install xvfb "
+                                   "(tools/install-deps installs it)"));
+    std::vector<char*> arguments{const_cast<char*>("xvfb-run"), const_cast<char*>("-a"),
+                                 const_cast<char*>("-s"),
+                                 const_cast<char*>("-screen 0 1280x1024x24")};
+    for (char** argument = argv; *argument; ++argument)
+        arguments.push_back(*argument);
+    arguments.push_back(nullptr);
+    std::fflush(stdout);
+    ::execvp("xvfb-run", arguments.data());
+    bench::fail(QStringLiteral("cannot start xvfb-run"));
+}
+
+int benchmark(int argc, char** argv) {
+    const bench::Arguments arguments(argc, argv, kUsage,
+                                     {QStringLiteral("window"), QStringLiteral("rounds"),
+                                      QStringLiteral("files"), QStringLiteral("peak")});
+    const QString window = arguments.option(QStringLiteral("window"), QStringLiteral("offscreen"));
+    if (window != QLatin1String("offscreen") && window != QLatin1String("xcb"))
+        arguments.wrong(QStringLiteral("--window is offscreen or xcb, not \"%1\"").arg(window));
+    const bool keyboard = window == QLatin1String("xcb");
+    if (keyboard && qEnvironmentVariableIsEmpty("DISPLAY"))
+        runUnderXvfb(argv);
+    qputenv("QT_QPA_PLATFORM", window.toLatin1());
+    const QStringList windowOption{QStringLiteral("--window"), window};
+    const QStringList& positional = arguments.positional(1);
+    const int rounds = arguments.number(QStringLiteral("rounds"), 9);
+    const int count = arguments.number(QStringLiteral("files"), 15);
+
+    QApplication app(argc, argv);
+    platform::useInterfaceFont();
+    const QTemporaryDir programFolder;
+
+    if (const QString peak = arguments.option(QStringLiteral("peak")); !peak.isEmpty()) {
+        const QStringList parts = peak.split(u',');
+        if (parts.size() != 2 || positional.size() != 1)
+            arguments.wrong(QStringLiteral("--peak takes way,count and a folder"));
+        return measurePeak(programFolder.path(), keyboard, parts[0],
+                           bench::Arguments::folder(positional[0]),
+                           arguments.wholeNumber(parts[1], QStringLiteral("--peak count"), 1));
+    }
+
+    const QString root = bench::Arguments::folder(
+        positional.isEmpty() ? QDir::tempPath() + QStringLiteral("/kalmora-bench-batchrun")
+                             : positional[0]);
+    bench::prepareSources(root, count);
+    std::vector<SetResult> results;
+    for (const bench::SourceSet& set : bench::kSourceSets)
+        results.push_back(
+            {&set,
+             bench::linkFolder(root,
+                               QStringLiteral("run") + QString::fromLatin1(set.label).remove(u':'),
+                               set, count, count),
+             {}});
+
+    Ways ways(programFolder.path(), keyboard);
+    for (SetResult& result : results)
+        result.samples.resize(ways.list().size());
+    std::printf("%s window, %d turns after a warm-up turn, %d files each, quality %d\n",
+                qPrintable(window), rounds, count, kQuality);
+    for (int turn = -1; turn < rounds; ++turn) {
+        // Every other turn takes the ways in the opposite order, so that none always follows
+        // another.
+        const std::size_t n = ways.list().size();
+        for (SetResult& result : results)
+            for (std::size_t k = 0; k < n; ++k) {
+                const std::size_t w = turn % 2 != 0 ? n - 1 - k : k;
+                const Sample sample = ways.list()[w].convert(result.folder, count);
+                if (turn >= 0)
+                    result.samples[w].push_back(sample);
+            }
+        std::printf("turn %d of %d done\n", turn + 1, rounds);
+        std::fflush(stdout);
+    }
+    if (ways.messages() != 0)
+        std::printf("%d message boxes: the run did not convert every file\n", ways.messages());
+    for (const SetResult& result : results)
+        report(result, ways.list(), count, windowOption);
+    std::printf(
+        "\nmedians over the turns; faults: minor page faults per turn; peak MiB: VmHWM of a "
+        "fresh process that ran that way once over N or 2N files, above what it held "
+        "before\n");
+    return 0;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QTemporaryDir programFolder;
-    if (argc == 5 && QByteArray(argv[1]) == "--peak")
-        return measurePeak(programFolder.path(), QString::fromLatin1(argv[2]),
-                           QString::fromLocal8Bit(argv[4]), std::atoi(argv[3]));
-
-    const QString root = argc > 1 ? QString::fromLocal8Bit(argv[1])
-                                  : QDir::tempPath() + QStringLiteral("/kalmora-bench-batchrun");
-    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 9;
-    QString folders[2];
-    for (int c = 0; c < 2; ++c)
-        folders[c] = prepareFolder(root, kCounts[c]);
-
-    Ways ways(programFolder.path());
-    std::vector<Variant>& variants = ways.variants();
-    std::printf("%d rounds after a warm-up round, files of %d x %d, quality %d\n", rounds, kWidth,
-                kHeight, kQuality);
-    for (int round = -1; round < rounds; ++round) {
-        for (int c = 0; c < 2; ++c) {
-            for (Variant& variant : variants) {
-                const Sample sample = measure(variant, folders[c], kCounts[c]);
-                if (round >= 0)
-                    variant.samples[c].push_back(sample);
-            }
-        }
-        std::printf("round %d done\n", round + 1);
-        std::fflush(stdout);
-    }
-    if (ways.messages() != 0)
-        std::printf("%d message boxes: the run did not convert every file\n", ways.messages());
-
-    for (int c = 0; c < 2; ++c) {
-        const int count = kCounts[c];
-        std::printf("\n%d files:\n", count);
-        std::printf("  %-9s %10s %10s %10s %10s %14s %14s\n", "", "wall ms", "cpu ms", "wall/file",
-                    "cpu/file", "peak MiB (+)", "output bytes");
-        for (Variant& variant : variants) {
-            std::vector<double> wall, cpu;
-            for (const Sample& s : variant.samples[c]) {
-                wall.push_back(s.wall * 1000);
-                cpu.push_back(s.cpu * 1000);
-            }
-            variant.bytes[c] = outputBytes(folders[c], QString::fromLatin1(variant.prefix));
-            const auto [before, peak] = peakInChild(variant.name, count, folders[c]);
-            std::printf("  %-9s %10.1f %10.1f %10.1f %10.1f %6.1f (+%5.1f) %14lld\n", variant.name,
-                        median(wall), median(cpu), median(wall) / count, median(cpu) / count,
-                        static_cast<double>(peak) / 1024, static_cast<double>(peak - before) / 1024,
-                        static_cast<long long>(variant.bytes[c]));
-        }
-        // Ratios turn by turn, so that the spread shows the machine's noise.
-        for (int v = 0; v < 2; ++v) {
-            std::vector<double> wallRatio, cpuRatio;
-            for (std::size_t r = 0; r < variants[v].samples[c].size(); ++r) {
-                wallRatio.push_back(variants[v].samples[c][r].wall /
-                                    variants[2].samples[c][r].wall);
-                cpuRatio.push_back(variants[v].samples[c][r].cpu / variants[2].samples[c][r].cpu);
-            }
-            const auto [wallMin, wallMax] = std::minmax_element(wallRatio.begin(), wallRatio.end());
-            const auto [cpuMin, cpuMax] = std::minmax_element(cpuRatio.begin(), cpuRatio.end());
-            std::printf("  %s/floor: wall %.3f (%.3f .. %.3f), cpu %.3f (%.3f .. %.3f)%s\n",
-                        variants[v].name, median(wallRatio), *wallMin, *wallMax, median(cpuRatio),
-                        *cpuMin, *cpuMax, v == 0 ? "   target <= 1.15" : "");
-            // Interference only ever adds time: the best turns are the least disturbed.
-            const auto best = [&](const Variant& variant) {
-                double cpu = 1e30;
-                for (const Sample& sample : variant.samples[c])
-                    cpu = std::min(cpu, sample.cpu);
-                return cpu;
-            };
-            std::printf("  %s/floor, best turns: cpu %.3f\n", variants[v].name,
-                        best(variants[v]) / best(variants[2]));
-        }
-    }
-    std::printf("\npeak MiB: VmHWM of a fresh process that ran that way once; (+): above what it "
-                "held before\n");
-    return 0;
+    return bench::guarded([&] { return benchmark(argc, argv); });
 }

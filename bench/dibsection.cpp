@@ -1,6 +1,7 @@
 // Filling the image buffer from a 12-megapixel picture, as the batch run does once per file:
 // time per CreateFromPicture with recycled pixel memory against fresh memory, next to the floor
 // (a plain memcpy of the same bytes into memory already touched).
+#include "bench/cli.h"
 #include "bench/timing.h"
 #include "image/cdibsection.h"
 #include "platform/gdi/gdihandles.h"
@@ -27,10 +28,8 @@ platform::PictureDisp makePicture(int bitsPerPixel, bool topDown) {
     header.biBitCount = static_cast<std::uint16_t>(bitsPerPixel);
     void* bits = nullptr;
     const gdi::HBITMAP bitmap = gdi::CreateDIBSection(0, &header, gdi::DIB_RGB_COLORS, &bits, 0, 0);
-    if (!bitmap) {
-        std::fprintf(stderr, "cannot make the picture\n");
-        std::exit(1);
-    }
+    if (!bitmap)
+        bench::fail(QStringLiteral("cannot make a picture of %1 x %2").arg(kWidth).arg(kHeight));
     auto* bytes = static_cast<std::uint8_t*>(bits);
     const std::size_t size = static_cast<std::size_t>(kWidth) * kHeight * bitsPerPixel / 8;
     for (std::size_t i = 0; i < size; ++i)
@@ -49,9 +48,11 @@ void report(const char* what, const Sample& s) {
                 s.faults);
 }
 
-} // namespace
+constexpr char kUsage[] =
+    "bench_dibsection\n"
+    "  times CreateFromPicture on a 12-megapixel picture; takes no arguments\n";
 
-int main() {
+int benchmark() {
     std::printf("CreateFromPicture, %d x %d, median of %d calls\n", kWidth, kHeight, kRounds);
     const auto picture24 = makePicture(24, false);
     const std::size_t bytes = static_cast<std::size_t>(kWidth) * kHeight * 3;
@@ -96,4 +97,13 @@ int main() {
     std::printf("memory kept for recycling afterwards: %.1f MB (limit %d blocks)\n",
                 static_cast<double>(gdi::recycledBytes()) / 1e6, gdi::recycledBlockLimit());
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return bench::guarded([&] {
+        bench::Arguments(argc, argv, kUsage, {}).positional(0);
+        return benchmark();
+    });
 }

@@ -5,6 +5,8 @@
 // Times ijlWrite (temporary file, encode, close, rename) against the bare encoder with the same
 // settings into memory, with and without optimised Huffman tables and through stdio, and
 // compares the file sizes with ImageMagick's at several qualities when `convert` is installed.
+#include "bench/cli.h"
+#include "bench/floor.h"
 #include "bench/photolike.h"
 #include "platform/jpeg/ijl.h"
 
@@ -116,25 +118,8 @@ unsigned long bareEncode(const std::vector<std::uint8_t>& bgr, int quality, bool
         jpeg_stdio_dest(&cinfo, file);
     else
         jpeg_mem_dest(&cinfo, memory, memorySize);
-    cinfo.image_width = kWidth;
-    cinfo.image_height = kHeight;
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_EXT_BGR;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, quality, TRUE);
-    cinfo.optimize_coding = optimise ? TRUE : FALSE;
-    cinfo.dct_method = quality < 90 ? JDCT_IFAST : JDCT_ISLOW;
-    jpeg_start_compress(&cinfo, TRUE);
-    JSAMPROW rows[16];
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JDIMENSION count = 0;
-        for (; count < 16 && cinfo.next_scanline + count < cinfo.image_height; ++count)
-            rows[count] = const_cast<JSAMPROW>(
-                &bgr[static_cast<std::size_t>(kHeight - 1 - (cinfo.next_scanline + count)) *
-                     kWidth * 3]);
-        jpeg_write_scanlines(&cinfo, rows, count);
-    }
-    jpeg_finish_compress(&cinfo);
+    bench::compressBottomUp(cinfo, bgr.data(), std::size_t{kWidth} * 3, kWidth, kHeight, quality,
+                            optimise);
     jpeg_destroy_compress(&cinfo);
     return memorySize ? *memorySize : 0;
 }
@@ -158,11 +143,19 @@ bool writePpm(const std::vector<std::uint8_t>& bgr, const QString& path) {
     return file.error() == QFileDevice::NoError;
 }
 
-} // namespace
+constexpr char kUsage[] = "bench_ijlwrite [quality]\n"
+                          "  quality  1 to 100 (default 20, the program's own)\n";
 
-int main(int argc, char** argv) {
-    const int quality = argc > 1 ? std::atoi(argv[1]) : 20;
+int benchmark(int argc, char** argv) {
+    const bench::Arguments arguments(argc, argv, kUsage, {});
+    const QStringList& positional = arguments.positional(1);
+    const int quality =
+        positional.isEmpty()
+            ? 20
+            : arguments.wholeNumber(positional[0], QStringLiteral("quality"), 1, 100);
     QTemporaryDir dir;
+    if (!dir.isValid())
+        bench::fail(QStringLiteral("cannot make a temporary folder: %1").arg(dir.errorString()));
     std::printf("generating a %d x %d photo-like picture...\n", kWidth, kHeight);
     const std::vector<std::uint8_t> bgr = photoLikeBuffer();
     const QString target = dir.filePath(QStringLiteral("Foto000.jpg"));
@@ -174,7 +167,7 @@ int main(int argc, char** argv) {
         {"ijlWrite (temporary file, encode, rename)",
          [&] {
              if (!writeWithLibrary(bgr, target, quality))
-                 std::abort();
+                 bench::fail(QStringLiteral("ijlWrite failed on %1").arg(target));
              return QFileInfo(target).size();
          }},
         {"bare encoder into reused memory, optimised",
@@ -213,11 +206,12 @@ int main(int argc, char** argv) {
         const QString ours = dir.filePath(QStringLiteral("ours.jpg"));
         const QString theirs = dir.filePath(QStringLiteral("theirs.jpg"));
         if (!writeWithLibrary(bgr, ours, q))
-            std::abort();
+            bench::fail(QStringLiteral("ijlWrite failed on %1").arg(ours));
         const std::string command = "convert '" + ppm.toStdString() + "' -quality " +
                                     std::to_string(q) + " '" + theirs.toStdString() + "'";
         if (std::system(command.c_str()) != 0)
-            std::abort();
+            bench::fail(
+                QStringLiteral("ImageMagick failed: %1").arg(QString::fromStdString(command)));
         const qint64 a = QFileInfo(ours).size();
         const qint64 b = QFileInfo(theirs).size();
         std::printf("quality %3d: ours %9lld  ImageMagick %9lld  (%+.2f%%)\n", q,
@@ -225,4 +219,10 @@ int main(int argc, char** argv) {
                     100.0 * static_cast<double>(a - b) / static_cast<double>(b));
     }
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return bench::guarded([&] { return benchmark(argc, argv); });
 }

@@ -15,6 +15,7 @@
 //     memory the loader spends to refuse them.
 // Wall times are medians; processor time (the steadier figure on a shared machine) beside them.
 
+#include "bench/cli.h"
 #include "bench/photolike.h"
 #include "bench/timing.h"
 #include "platform/colour/colourtransform.h"
@@ -123,7 +124,7 @@ std::pair<QString, QString> preparePhotos(const QString& folder) {
         std::fflush(stdout);
         const std::vector<std::uint8_t> rgb = bench::photoLikePicture(kWidth, kHeight, 1);
         if (!writeJpeg(jpeg, rgb) || !writeHeic(heic, rgb))
-            std::abort();
+            bench::fail(QStringLiteral("cannot write %1 and %2").arg(jpeg, heic));
     }
     return {jpeg, heic};
 }
@@ -185,7 +186,7 @@ QString sparseFile(const QString& folder, const NoPicture& file) {
     const QString path = folder + u'/' + QString::fromLatin1(file.name);
     if (!writeFile(path, file.head.constData(), static_cast<std::size_t>(file.head.size())) ||
         ::truncate(QFile::encodeName(path).constData(), 2LL << 30) != 0)
-        std::abort();
+        bench::fail(QStringLiteral("cannot make the sparse file %1").arg(path));
     return path;
 }
 
@@ -222,21 +223,35 @@ long peakInChild(const QString& path, const QString& warmUp = {}) {
     return child.readAllStandardOutput().trimmed().toLong();
 }
 
-} // namespace
+constexpr char kUsage[] = "bench_loadpicture [photo.jpg [photo.heic]]\n"
+                          "  the photos to load (default: a generated 12-megapixel photo, kept in\n"
+                          "  <temporary folder>/kalmora-bench-loadpicture)\n"
+                          "bench_loadpicture --peak file [file loaded first]\n"
+                          "  one load in this fresh process: its peak memory\n";
 
-int main(int argc, char** argv) {
+QString existingFile(const QString& path) {
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    if (!QFileInfo(absolute).isFile())
+        bench::fail(QStringLiteral("%1 is no file").arg(absolute));
+    return absolute;
+}
+
+int benchmark(int argc, char** argv) {
+    const bench::Arguments arguments(argc, argv, kUsage, {QStringLiteral("peak")});
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    if (argc >= 3 && QByteArray(argv[1]) == "--peak")
-        return measurePeak(QString::fromLocal8Bit(argv[2]),
-                           argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString());
+    const QStringList& positional = arguments.positional(2);
+    if (const QString peak = arguments.option(QStringLiteral("peak")); !peak.isEmpty())
+        return measurePeak(peak, positional.value(0));
+    const QString givenPath = positional.size() > 0 ? existingFile(positional[0]) : QString();
+    const QString givenHeic = positional.size() > 1 ? existingFile(positional[1]) : QString();
     const QString folder = QDir::temp().filePath(QStringLiteral("kalmora-bench-loadpicture"));
     auto [path, heicPath] = preparePhotos(folder);
-    if (argc > 1)
-        path = QString::fromLocal8Bit(argv[1]);
-    if (argc > 2)
-        heicPath = QString::fromLocal8Bit(argv[2]);
+    if (!givenPath.isEmpty())
+        path = givenPath;
+    if (!givenHeic.isEmpty())
+        heicPath = givenHeic;
 
     std::vector<std::uint8_t> reused;
     const auto intoReused = [&](int width, int height, platform::TargetPixels = {}) {
@@ -262,8 +277,9 @@ int main(int argc, char** argv) {
 
     const std::unique_ptr<void, int (*)(void*)> tj(tjInitDecompress(), tjDestroy);
     int width = 0, height = 0, subsampling = 0, colours = 0;
-    tjDecompressHeader3(tj.get(), bytes.data(), bytes.size(), &width, &height, &subsampling,
-                        &colours);
+    if (tjDecompressHeader3(tj.get(), bytes.data(), bytes.size(), &width, &height, &subsampling,
+                            &colours) != 0)
+        bench::fail(QStringLiteral("%1 is no JPEG file").arg(path));
     const auto floor = bench::measure(kRuns, [&] {
         const auto data = platform::readPictureFile(path);
         const auto target = intoReused(width, height);
@@ -361,4 +377,10 @@ int main(int argc, char** argv) {
         QFile::remove(sparse);
     }
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return bench::guarded([&] { return benchmark(argc, argv); });
 }

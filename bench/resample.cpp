@@ -2,6 +2,7 @@
 // a 12-megapixel buffer and for enlarging a small one, next to the plain byte-by-byte version of
 // the same arithmetic and to the floor of making the new buffer alone. Each result is checked
 // against the plain version's, byte for byte.
+#include "bench/cli.h"
 #include "bench/timing.h"
 #include "image/cdibsection.h"
 #include "tests/support/referenceresample.h"
@@ -24,10 +25,8 @@ void report(const char* what, const Sample& s) {
 
 std::unique_ptr<cDIBSection> noise(int width, int height) {
     auto buffer = std::make_unique<cDIBSection>();
-    if (!buffer->Create(width, height)) {
-        std::fprintf(stderr, "cannot make a %d x %d buffer\n", width, height);
-        std::exit(1);
-    }
+    if (!buffer->Create(width, height))
+        bench::fail(QStringLiteral("cannot make a %1 x %2 buffer").arg(width).arg(height));
     std::mt19937 random(width * 7919 + height);
     std::uint8_t* bits = buffer->DIBSectionBitsPtr();
     const std::size_t size = static_cast<std::size_t>(buffer->BytesPerScanLine()) * height;
@@ -48,10 +47,8 @@ void run(const cDIBSection& source, int width, int height, int rounds, int refer
     std::printf("%d x %d -> %d x %d\n", source.Width(), source.Height(), width, height);
     const auto expected = testsupport::referenceResample(source, height, width);
     const auto actual = source.Resample(height, width);
-    if (!expected || !actual || !sameBytes(*expected, *actual)) {
-        std::fprintf(stderr, "Resample differs from the byte-by-byte version\n");
-        std::exit(1);
-    }
+    if (!expected || !actual || !sameBytes(*expected, *actual))
+        bench::fail(QStringLiteral("Resample differs from the byte-by-byte version"));
     report("new buffer alone (floor)", measure(rounds, [&] {
                cDIBSection buffer;
                buffer.Create(width, height);
@@ -62,10 +59,15 @@ void run(const cDIBSection& source, int width, int height, int rounds, int refer
            }));
 }
 
-} // namespace
+constexpr char kUsage[] = "bench_resample [rounds]\n"
+                          "  rounds  calls per median (default 11)\n";
 
-int main(int argc, char** argv) {
-    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 11;
+int benchmark(int argc, char** argv) {
+    const bench::Arguments arguments(argc, argv, kUsage, {});
+    const QStringList& positional = arguments.positional(1);
+    const int rounds = positional.isEmpty()
+                           ? 11
+                           : arguments.wholeNumber(positional[0], QStringLiteral("rounds"), 1);
     const int referenceRounds = std::max(1, rounds / 2) | 1;
     std::printf("medians of %d calls (%d for the byte-by-byte version)\n", rounds, referenceRounds);
     const auto photo = noise(4000, 3000);
@@ -74,4 +76,10 @@ int main(int argc, char** argv) {
     const auto small = noise(800, 600);
     run(*small, 1920, 1440, rounds, referenceRounds);
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return bench::guarded([&] { return benchmark(argc, argv); });
 }

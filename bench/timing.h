@@ -25,20 +25,31 @@ struct Sample {
     double wallMs, cpuMs, faults;
 };
 
+// A moment to measure from: elapsed() gives the wall-clock time, processor time and page faults
+// since.
+struct Mark {
+    std::chrono::steady_clock::time_point wall = std::chrono::steady_clock::now();
+    double cpuMs = cpuNowMs();
+    long faults = minorFaults();
+
+    Sample elapsed() const {
+        return {std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wall)
+                    .count(),
+                cpuNowMs() - cpuMs, static_cast<double>(minorFaults() - faults)};
+    }
+};
+
 // Medians of wall-clock time, processor time and page faults over `rounds` calls of body; the
 // machine may be shared, so processor time is the steadier figure.
 template <class Body> Sample measure(int rounds, Body&& body) {
     std::vector<double> wall, cpu, faults;
     for (int i = 0; i < rounds; ++i) {
-        const long faultsBefore = minorFaults();
-        const double cpuBefore = cpuNowMs();
-        const auto start = std::chrono::steady_clock::now();
+        const Mark start;
         body();
-        wall.push_back(
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-                .count());
-        cpu.push_back(cpuNowMs() - cpuBefore);
-        faults.push_back(static_cast<double>(minorFaults() - faultsBefore));
+        const Sample sample = start.elapsed();
+        wall.push_back(sample.wallMs);
+        cpu.push_back(sample.cpuMs);
+        faults.push_back(sample.faults);
     }
     for (auto* v : {&wall, &cpu, &faults})
         std::sort(v->begin(), v->end());

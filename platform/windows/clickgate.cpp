@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QEvent>
+#include <QShortcutEvent>
 #include <QTimer>
 
 namespace platform {
@@ -19,6 +20,7 @@ void ClickGate::dropPendingClick(QObject* target) {
 }
 
 bool ClickGate::eventFilter(QObject* watched, QEvent* event) {
+    auto* const button = static_cast<QAbstractButton*>(watched);
     switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
@@ -27,16 +29,23 @@ bool ClickGate::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::Shortcut:
         // The access key's focus move is made here, before the button acts on the key, so that a
         // refusal is known before it clicks.
-        if (auto* button = static_cast<QWidget*>(watched); button->focusPolicy() != Qt::NoFocus)
+        if (button->focusPolicy() != Qt::NoFocus)
             button->setFocus(Qt::ShortcutFocusReason);
         break;
     default:
         return false;
     }
-    if (dropped_ == nullptr || dropped_ != watched)
-        return false;
-    dropped_ = nullptr;
-    return true;
+    if (dropped_ != nullptr && dropped_ == watched) {
+        dropped_ = nullptr;
+        return true;
+    }
+    // An access key that goes through clicks at once, as a command button's does; Qt would hold
+    // the button down for a tenth of a second first, and "&Umwandeln" would start that much later.
+    if (event->type() == QEvent::Shortcut && !static_cast<QShortcutEvent*>(event)->isAmbiguous()) {
+        button->click();
+        return true;
+    }
+    return false;
 }
 
 } // namespace platform

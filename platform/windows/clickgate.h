@@ -9,7 +9,8 @@ namespace platform {
 
 // Lets a handler that runs while the focus moves (a box's lost-focus check) refuse the click
 // that moved it: the mouse press or access key that brought the focus to a guarded button then
-// does not go on to click it. The focus stays where the user sent it.
+// does not go on to click it. The focus stays where the user sent it. An access key that is not
+// refused clicks the guarded button at once.
 class ClickGate : public QObject {
 public:
     explicit ClickGate(QObject* parent = nullptr);
