@@ -20,7 +20,10 @@ void ClickGate::dropPendingClick(QObject* target) {
 }
 
 bool ClickGate::eventFilter(QObject* watched, QEvent* event) {
-    auto* const button = static_cast<QAbstractButton*>(watched);
+    // Events also arrive while the button is being destroyed, when it is no longer one.
+    auto* const button = qobject_cast<QAbstractButton*>(watched);
+    if (button == nullptr)
+        return false;
     switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
