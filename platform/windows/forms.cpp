@@ -1,5 +1,7 @@
 #include "platform/windows/forms.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QEventLoop>
@@ -7,6 +9,30 @@
 namespace platform {
 
 namespace {
+
+// A window of the program as assistive technology meets it. Qt calls a tool window a plain client
+// area; the program's tool windows are its dialog boxes, and are announced as such.
+class AccessibleForm : public QAccessibleWidget {
+public:
+    explicit AccessibleForm(QWidget* window) : QAccessibleWidget(window) {}
+
+    QAccessible::Role role() const override {
+        switch (widget()->windowType()) {
+        case Qt::Window:
+            return QAccessible::Window;
+        case Qt::Dialog:
+        case Qt::Tool:
+            return QAccessible::Dialog;
+        default:
+            return QAccessibleWidget::role();
+        }
+    }
+};
+
+QAccessibleInterface* describeForm(const QString&, QObject* object) {
+    auto* const form = dynamic_cast<Form*>(object);
+    return form && &form->widget() == object ? new AccessibleForm(&form->widget()) : nullptr;
+}
 
 Forms::ModalHandler& modalHandler() {
     static Forms::ModalHandler instance;
@@ -36,6 +62,9 @@ private:
 
 Forms::Forms(ProgramPlaces places, QObject* parent)
     : QObject(parent), places_(std::move(places)), lastUnloaded_([] { QCoreApplication::quit(); }) {
+    // Qt's accessibility cache owns what the factory makes.
+    static const bool described = (QAccessible::installFactory(describeForm), true);
+    (void)described;
 }
 
 Forms::~Forms() {

@@ -295,7 +295,7 @@ const WindowCase kWindows[] = {
          return std::vector<QWidget*>{d.chkJPG, d.chkGIF, d.chkBMP,
                                       d.chkALL, d.cmdOK,  d.cmdAbbrechen};
      },
-     "Client CheckBox CheckBox CheckBox CheckBox Button Button"},
+     "Dialog CheckBox CheckBox CheckBox CheckBox Button Button"},
     {"Fortschritt",
      [](Forms& forms) -> QWidget& {
          forms.get<frmMain>();
@@ -309,7 +309,7 @@ const WindowCase kWindows[] = {
      [](QWidget& window) {
          return std::vector<QWidget*>{static_cast<Fortschritt&>(window).Abbrechen};
      },
-     "Client Button 9999999 = 100 %"},
+     "Dialog Button 9999999 = 100 %"},
     {"Pfadauswahl",
      [](Forms& forms) -> QWidget& {
          // Opened on the program's folder, as the main window holds it after start-up, with
@@ -323,7 +323,7 @@ const WindowCase kWindows[] = {
          auto& p = static_cast<Pfadauswahl&>(window);
          return std::vector<QWidget*>{p.Laufwerk, p.Verzeichnis, p.cmdOK, p.cmdAbbrechen};
      },
-     "Client ComboBox List Button Button"},
+     "Dialog ComboBox List Button Button"},
     {"frmAbout", [](Forms& forms) -> QWidget& { return forms.show<frmAbout>(); },
      [](QWidget& window) {
          auto& a = static_cast<frmAbout&>(window);
