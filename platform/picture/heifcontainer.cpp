@@ -161,25 +161,16 @@ void readLocations(const Box& iloc, std::span<const std::uint8_t> file,
     }
 }
 
-// Every picture size the file claims is one the loader takes; each item gets the size of its
-// first ispe property.
-void readSizes(const Box& iprp, std::size_t fileBytes, Items& items) {
-    const auto parts = boxesIn(iprp.body);
-    const Box* ipco = find(parts, "ipco");
-    if (!ipco)
-        return;
-    std::vector<std::optional<Size>> properties;
-    for (const Box& property : boxesIn(ipco->body)) {
-        std::optional<Size> size;
-        if (property.type == "ispe") {
-            Cursor ispe(property.body);
-            versionOf(ispe);
-            size = Size{ispe.u32(), ispe.u32()};
-            checkPictureSize(size->width, size->height, fileBytes);
-        }
-        properties.push_back(size);
-    }
-    for (const Box& box : parts) {
+// The property boxes of an item-property box, in the order of their indices (index 1 first).
+std::vector<Box> propertiesIn(const std::vector<Box>& iprpParts) {
+    const Box* ipco = find(iprpParts, "ipco");
+    return ipco ? boxesIn(ipco->body) : std::vector<Box>{};
+}
+
+// Calls `associate(item, property index)` for every association of every item, in order.
+template <class Associate>
+void forEachAssociation(const std::vector<Box>& iprpParts, Associate associate) {
+    for (const Box& box : iprpParts) {
         if (box.type != "ipma")
             continue;
         Cursor ipma(box.body);
@@ -189,14 +180,32 @@ void readSizes(const Box& iprp, std::size_t fileBytes, Items& items) {
         for (std::uint32_t entry = 0; entry < entries; ++entry) {
             const std::uint32_t id = version < 1 ? ipma.u16() : ipma.u32();
             const std::uint32_t associations = ipma.u8();
-            for (std::uint32_t a = 0; a < associations; ++a) {
-                const std::uint32_t index = (flags & 1) ? ipma.u16() & 0x7FFF : ipma.u8() & 0x7F;
-                if (index > 0 && index <= properties.size() && properties[index - 1] &&
-                    !items.sizes.contains(id))
-                    items.sizes[id] = *properties[index - 1];
-            }
+            for (std::uint32_t a = 0; a < associations; ++a)
+                associate(id, (flags & 1) ? ipma.u16() & 0x7FFF : ipma.u8() & 0x7F);
         }
     }
+}
+
+// Every picture size the file claims is one the loader takes; each item gets the size of its
+// first ispe property.
+void readSizes(const Box& iprp, std::size_t fileBytes, Items& items) {
+    const auto parts = boxesIn(iprp.body);
+    std::vector<std::optional<Size>> properties;
+    for (const Box& property : propertiesIn(parts)) {
+        std::optional<Size> size;
+        if (property.type == "ispe") {
+            Cursor ispe(property.body);
+            versionOf(ispe);
+            size = Size{ispe.u32(), ispe.u32()};
+            checkPictureSize(size->width, size->height, fileBytes);
+        }
+        properties.push_back(size);
+    }
+    forEachAssociation(parts, [&](std::uint32_t id, std::uint32_t index) {
+        if (index > 0 && index <= properties.size() && properties[index - 1] &&
+            !items.sizes.contains(id))
+            items.sizes[id] = *properties[index - 1];
+    });
 }
 
 void readReferences(const Box& iref, Items& items) {
@@ -264,6 +273,17 @@ bool contains(const std::array<std::string_view, N>& brands, std::string_view br
     return std::find(brands.begin(), brands.end(), brand) != brands.end();
 }
 
+// The boxes inside the file's meta box.
+std::vector<Box> metaParts(std::span<const std::uint8_t> data) {
+    const auto boxes = boxesIn(data);
+    const Box* meta = find(boxes, "meta");
+    if (!meta)
+        refuse();
+    Cursor body(meta->body);
+    versionOf(body);
+    return boxesIn(body.rest());
+}
+
 } // namespace
 
 bool looksLikeHeif(std::span<const std::uint8_t> data) {
@@ -284,13 +304,7 @@ bool looksLikeHeif(std::span<const std::uint8_t> data) {
 }
 
 void checkHeifBoxes(std::span<const std::uint8_t> data) {
-    const auto boxes = boxesIn(data);
-    const Box* meta = find(boxes, "meta");
-    if (!meta)
-        refuse();
-    Cursor body(meta->body);
-    versionOf(body);
-    const auto parts = boxesIn(body.rest());
+    const auto parts = metaParts(data);
     Items items;
     const Box* idat = find(parts, "idat");
     for (const Box& part : parts) {
@@ -312,6 +326,44 @@ void checkHeifBoxes(std::span<const std::uint8_t> data) {
             (data == items.headers.end() || data->second.empty()))
             refuse();
     }
+}
+
+std::vector<HeifTransformation> heifTransformations(std::span<const std::uint8_t> data,
+                                                    std::uint32_t item) {
+    const auto parts = metaParts(data);
+    const Box* iprp = find(parts, "iprp");
+    if (!iprp)
+        return {};
+    const auto iprpParts = boxesIn(iprp->body);
+    const auto properties = propertiesIn(iprpParts);
+    std::vector<HeifTransformation> transformations;
+    forEachAssociation(iprpParts, [&](std::uint32_t id, std::uint32_t index) {
+        if (id != item || index == 0 || index > properties.size())
+            return;
+        const Box& property = properties[index - 1];
+        Cursor cursor(property.body);
+        if (property.type == "irot") {
+            transformations.push_back({.quarterTurns = static_cast<int>(cursor.u8() & 3)});
+        } else if (property.type == "imir") {
+            // Axis 1 mirrors left to right, axis 0 upside down: as libheif reads (and writes) it,
+            // so that a deep picture shows as an 8-bit one with the same box does.
+            transformations.push_back({.mirror = (cursor.u8() & 1)
+                                                     ? HeifTransformation::LeftRight
+                                                     : HeifTransformation::UpsideDown});
+        } else if (property.type == "clap") {
+            HeifTransformation crop{.crop = true};
+            for (std::size_t field = 0; field < crop.aperture.size(); ++field) {
+                const std::uint32_t numerator = cursor.u32();
+                // The sizes are unsigned, the offsets signed.
+                crop.aperture[field] = {field < 2
+                                            ? std::int64_t{numerator}
+                                            : std::int64_t{static_cast<std::int32_t>(numerator)},
+                                        std::int64_t{cursor.u32()}};
+            }
+            transformations.push_back(crop);
+        }
+    });
+    return transformations;
 }
 
 } // namespace platform

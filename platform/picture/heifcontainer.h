@@ -1,7 +1,10 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
+#include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -16,5 +19,22 @@ bool looksLikeHeif(std::span<const std::uint8_t> data);
 // Throws RuntimeError: 481 when a claim is false or too large, 7 when a size would not fit into
 // memory.
 void checkHeifBoxes(std::span<const std::uint8_t> data);
+
+// One geometric transformation of a HEIF picture: a turn, a mirror or a clean aperture (a crop).
+struct HeifTransformation {
+    enum Mirror { None, LeftRight, UpsideDown };
+    int quarterTurns = 0; // anticlockwise
+    Mirror mirror = None;
+    bool crop = false;
+    // The clean aperture's width, height and the horizontal and vertical offset of its centre
+    // from the picture's, each as numerator and denominator (as the file gives them).
+    using Aperture = std::array<std::pair<std::int64_t, std::int64_t>, 4>;
+    Aperture aperture{};
+};
+
+// The geometric transformations of item `item`, in the order they apply. Throws RuntimeError 481
+// when the boxes run out.
+std::vector<HeifTransformation> heifTransformations(std::span<const std::uint8_t> data,
+                                                    std::uint32_t item);
 
 } // namespace platform

@@ -7,11 +7,14 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <libheif/heif.h>
 #include <limits>
 #include <malloc.h>
 #include <memory>
 #include <optional>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -24,6 +27,7 @@ struct Release {
     void operator()(const heif_image_handle* handle) const { heif_image_handle_release(handle); }
     void operator()(const heif_image* image) const { heif_image_release(image); }
     void operator()(heif_color_profile_nclx* nclx) const { heif_nclx_color_profile_free(nclx); }
+    void operator()(heif_decoding_options* options) const { heif_decoding_options_free(options); }
 };
 template <class Record> using Owned = std::unique_ptr<Record, Release>;
 
@@ -58,20 +62,99 @@ ColourDescription describeColours(const heif_image_handle* handle) {
     return colour;
 }
 
-// One plane of the decoded picture: 8-bit samples, or 16-bit ones that hold up to 16 bits.
-struct Plane {
-    const std::uint8_t* bits = nullptr;
-    std::size_t stride = 0;
-    bool deep = false;
-    std::uint32_t max = 0; // the brightest sample: 255 for 8 bits, 1023 for 10, ...
+// Where each pixel of the picture as shown lies in the decoded one: pixel (x, y) is the decoded
+// pixel (x0 + x * xdx + y * ydx, y0 + x * xdy + y * ydy). Turns, mirrors and crops only move that
+// mapping, so every shown pixel stays within the decoded picture.
+struct Geometry {
+    int width = 0;
+    int height = 0;
+    int x0 = 0, y0 = 0;
+    int xdx = 1, xdy = 0, ydx = 0, ydy = 1;
 
-    std::uint32_t at(int x, int y) const {
-        const std::uint8_t* row = bits + stride * static_cast<std::size_t>(y);
-        return deep ? reinterpret_cast<const std::uint16_t*>(row)[x] : row[x];
+    void moveOrigin(int x, int y) {
+        x0 += x * xdx + y * ydx;
+        y0 += x * xdy + y * ydy;
+    }
+    // A step to the right becomes a step down the picture as it was, a step down one to the left.
+    void turnAnticlockwise() {
+        moveOrigin(width - 1, 0);
+        const int right[] = {xdx, xdy};
+        xdx = ydx;
+        xdy = ydy;
+        ydx = -right[0];
+        ydy = -right[1];
+        std::swap(width, height);
+    }
+    void mirrorLeftRight() {
+        moveOrigin(width - 1, 0);
+        xdx = -xdx;
+        xdy = -xdy;
+    }
+    void mirrorUpsideDown() {
+        moveOrigin(0, height - 1);
+        ydx = -ydx;
+        ydy = -ydy;
+    }
+    // The clean aperture: centred at the picture's centre plus its offsets, its edges rounded to
+    // whole pixels and kept within the picture. One that gives no size is left out.
+    void crop(const HeifTransformation::Aperture& aperture) {
+        std::array<double, 4> value{};
+        for (std::size_t i = 0; i < value.size(); ++i) {
+            if (aperture[i].second <= 0)
+                return;
+            value[i] =
+                static_cast<double>(aperture[i].first) / static_cast<double>(aperture[i].second);
+        }
+        const auto edges = [](double size, double offset, int whole) {
+            const double first = std::round(offset + (whole - 1) / 2.0 - (size - 1) / 2.0);
+            const double start = std::clamp(first, 0.0, whole - 1.0);
+            return std::pair{static_cast<int>(start),
+                             static_cast<int>(std::clamp(std::round(size), 1.0, whole - start))};
+        };
+        if (value[0] < 1 || value[1] < 1)
+            return;
+        const auto [left, columns] = edges(value[0], value[2], width);
+        const auto [top, rows] = edges(value[1], value[3], height);
+        moveOrigin(left, top);
+        width = columns;
+        height = rows;
     }
 };
 
-Plane plane(const heif_image* image, heif_channel channel, int width, int height) {
+Geometry shown(int width, int height, const std::vector<HeifTransformation>& transformations) {
+    Geometry geometry{width, height};
+    for (const HeifTransformation& step : transformations) {
+        for (int turn = 0; turn < step.quarterTurns; ++turn)
+            geometry.turnAnticlockwise();
+        if (step.mirror == HeifTransformation::LeftRight)
+            geometry.mirrorLeftRight();
+        else if (step.mirror == HeifTransformation::UpsideDown)
+            geometry.mirrorUpsideDown();
+        if (step.crop)
+            geometry.crop(step.aperture);
+    }
+    return geometry;
+}
+
+// One plane of the picture as shown: 8-bit samples, or 16-bit ones that hold up to 16 bits.
+struct Plane {
+    const std::uint8_t* origin = nullptr; // the top-left sample
+    std::ptrdiff_t step = 0;              // bytes to the next sample of a row
+    std::ptrdiff_t rowStep = 0;           // bytes to the row below
+    bool deep = false;
+    std::uint32_t max = 0; // the brightest sample: 255 for 8 bits, 1023 for 10, ...
+
+    const std::uint8_t* row(int y) const { return origin + rowStep * y; }
+    std::uint32_t at(int x, int y) const {
+        const std::uint8_t* sample = row(y) + step * x;
+        return deep ? *reinterpret_cast<const std::uint16_t*>(sample) : *sample;
+    }
+    // Whether the samples of a row lie side by side, left to right.
+    bool plain() const { return step == (deep ? 2 : 1); }
+};
+
+Plane plane(const heif_image* image, heif_channel channel, const Geometry& shown, int width,
+            int height) {
     int stride = 0;
     const std::uint8_t* bits = heif_image_get_plane_readonly(image, channel, &stride);
     const int range = heif_image_get_bits_per_pixel_range(image, channel);
@@ -81,10 +164,12 @@ Plane plane(const heif_image* image, heif_channel channel, int width, int height
         stride < width * (deep ? 2 : 1) || heif_image_get_width(image, channel) < width ||
         heif_image_get_height(image, channel) < height)
         raise(ErrInvalidPicture);
-    return {bits, static_cast<std::size_t>(stride), deep, (std::uint32_t{1} << range) - 1};
+    const std::ptrdiff_t sample = deep ? 2 : 1, row = stride;
+    return {bits + shown.y0 * row + shown.x0 * sample, shown.xdx * sample + shown.xdy * row,
+            shown.ydx * sample + shown.ydy * row, deep, (std::uint32_t{1} << range) - 1};
 }
 
-// The decoded picture as red, green and blue planes of one depth, and maybe an alpha plane.
+// The picture as shown, as red, green and blue planes of one depth, and maybe an alpha plane.
 struct Planes {
     int width = 0;
     int height = 0;
@@ -92,27 +177,38 @@ struct Planes {
     std::optional<Plane> alpha;
     bool premultiplied = false;
 
-    explicit Planes(const heif_image* image)
-        : width(heif_image_get_primary_width(image)), height(heif_image_get_primary_height(image)) {
-        colours = {plane(image, heif_channel_R, width, height),
-                   plane(image, heif_channel_G, width, height),
-                   plane(image, heif_channel_B, width, height)};
+    // The decoded picture with `transformations` applied (none: as decoded).
+    Planes(const heif_image* image, const std::vector<HeifTransformation>& transformations) {
+        const int decodedWidth = heif_image_get_primary_width(image);
+        const int decodedHeight = heif_image_get_primary_height(image);
+        const Geometry geometry = shown(decodedWidth, decodedHeight, transformations);
+        width = geometry.width;
+        height = geometry.height;
+        const auto take = [&](heif_channel channel) {
+            return plane(image, channel, geometry, decodedWidth, decodedHeight);
+        };
+        colours = {take(heif_channel_R), take(heif_channel_G), take(heif_channel_B)};
         if (colours[1].max != colours[0].max || colours[2].max != colours[0].max)
             raise(ErrInvalidPicture);
         if (heif_image_has_channel(image, heif_channel_Alpha)) {
-            alpha = plane(image, heif_channel_Alpha, width, height);
+            alpha = take(heif_channel_Alpha);
             premultiplied = heif_image_is_premultiplied_alpha(const_cast<heif_image*>(image));
         }
     }
+
+    bool plain() const {
+        return std::all_of(colours.begin(), colours.end(),
+                           [](const Plane& p) { return p.plain(); });
+    }
 };
 
-// Row y of an opaque picture as three samples a pixel (blue-green-red, or red-green-blue), each
-// mapped through `levels` or, without them, taken as it is: the common case, kept lean.
+// Row y of an opaque picture whose rows lie as decoded, as three samples a pixel (blue-green-red,
+// or red-green-blue), each mapped through `levels` or, without them, taken as it is: the common
+// case, kept lean.
 template <class In, class Out>
 void writeOpaqueRow(const Planes& planes, int y, const std::uint16_t* levels, bool bgr, Out* out) {
     const auto row = [&](std::size_t colour) {
-        const Plane& plane = planes.colours[bgr ? 2 - colour : colour];
-        return reinterpret_cast<const In*>(plane.bits + plane.stride * static_cast<std::size_t>(y));
+        return reinterpret_cast<const In*>(planes.colours[bgr ? 2 - colour : colour].row(y));
     };
     const In* first = row(0);
     const In* second = row(1);
@@ -138,13 +234,14 @@ template <class Out>
 void writeRow(const Planes& planes, int y, const std::vector<std::uint16_t>& levels, bool bgr,
               Out* out) {
     const std::uint16_t* mapped = levels.empty() ? nullptr : levels.data();
-    if (!planes.alpha) {
+    if (!planes.alpha && planes.plain()) {
         return planes.colours[0].deep ? writeOpaqueRow<std::uint16_t>(planes, y, mapped, bgr, out)
                                       : writeOpaqueRow<std::uint8_t>(planes, y, mapped, bgr, out);
     }
     const std::uint32_t max = planes.colours[0].max;
     for (int x = 0; x < planes.width; ++x, out += 3) {
-        const std::uint32_t alpha = rescale(planes.alpha->at(x, y), planes.alpha->max, max);
+        const std::uint32_t alpha =
+            planes.alpha ? rescale(planes.alpha->at(x, y), planes.alpha->max, max) : max;
         for (int c = 0; c < 3; ++c) {
             const std::uint32_t sample =
                 planes.colours[static_cast<std::size_t>(bgr ? 2 - c : c)].at(x, y);
@@ -179,6 +276,21 @@ void transformRows(const Planes& planes, const ColourTransform& transform,
     }
 }
 
+// Planar red, green and blue: libheif reaches them from the coded planes without a step between,
+// which interleaved samples would take (and twice the memory for it). Also the picture as coded,
+// without its turns, mirrors and crops.
+std::pair<Owned<const heif_image>, heif_error> decodePlanes(const heif_image_handle* handle,
+                                                            bool asCoded) {
+    const Owned<heif_decoding_options> options(heif_decoding_options_alloc());
+    if (!options)
+        raise(ErrOutOfMemory);
+    options->ignore_transformations = asCoded;
+    heif_image* decoded = nullptr;
+    const heif_error error =
+        heif_decode_image(handle, &decoded, heif_colorspace_RGB, heif_chroma_444, options.get());
+    return {Owned<const heif_image>(decoded), error};
+}
+
 } // namespace
 
 void decodeHeif(std::span<const std::uint8_t> data, const TargetAllocator& allocate) {
@@ -207,18 +319,23 @@ void decodeHeif(std::span<const std::uint8_t> data, const TargetAllocator& alloc
     const auto transform =
         ColourTransform::toSrgb(colour, deep ? SourcePixels::Rgb16 : SourcePixels::Rgb8);
 
-    // Planar red, green and blue: libheif reaches them from the coded planes without a step
-    // between, which interleaved samples would take (and twice the memory for it).
-    heif_image* decoded = nullptr;
-    const heif_error error =
-        heif_decode_image(primary, &decoded, heif_colorspace_RGB, heif_chroma_444, nullptr);
-    const Owned<const heif_image> image(decoded);
+    std::vector<HeifTransformation> ownTransformations;
+    auto [image, error] = decodePlanes(primary, false);
+    // libheif mirrors only 8-bit pictures as it decodes them (deeper ones it turns and crops); a
+    // deeper one it cannot mirror is taken as coded, and its turns, mirrors and crops are applied
+    // here as its rows are read.
+    if (deep && error.code == heif_error_Unsupported_feature) {
+        heif_item_id id = 0;
+        check(heif_context_get_primary_image_ID(context.get(), &id));
+        ownTransformations = heifTransformations(data, id);
+        std::tie(image, error) = decodePlanes(primary, true);
+    }
     check(error);
     // The HEVC decoder's working memory (several times the coded planes) is free again, but the
     // allocator keeps it for the next request; given back now, it does not stay resident beside
     // the bitmap that is taken next.
     malloc_trim(0);
-    const Planes planes(decoded);
+    const Planes planes(image.get(), ownTransformations);
     checkPictureSize(planes.width, planes.height, data.size());
 
     const DecodeTarget target = allocate(planes.width, planes.height, TargetPixels::Overwritten);
