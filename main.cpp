@@ -2,6 +2,7 @@
 #include "platform/windows/appinfo.h"
 #include "platform/windows/forms.h"
 #include "platform/windows/interfacefont.h"
+#include "platform/windows/settingslocation.h"
 
 #include <QApplication>
 

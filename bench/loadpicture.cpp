@@ -15,13 +15,14 @@
 //     memory the loader spends to refuse them.
 // Wall times are medians; processor time (the steadier figure on a shared machine) beside them.
 
+#include "platform/picture/loadpicture.h"
+
 #include "bench/cli.h"
 #include "bench/photolike.h"
 #include "bench/timing.h"
 #include "platform/colour/colourtransform.h"
 #include "platform/errors/runtimeerror.h"
 #include "platform/picture/decodetarget.h"
-#include "platform/picture/picture.h"
 #include "platform/picture/picturedecoder.h"
 #include "platform/picture/picturefile.h"
 

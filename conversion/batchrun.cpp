@@ -1,9 +1,9 @@
 #include "conversion/batchrun.h"
 
 #include "conversion/fortschritt.h"
-#include "conversion/module.h"
 #include "conversion/outputname.h"
 #include "conversion/sourceguard.h"
+#include "conversion/writejpegfile.h"
 #include "image/cdibsection.h"
 #include "mainwindow/frmmain.h"
 #include "platform/controls/filelistbox.h"
@@ -12,10 +12,10 @@
 #include "platform/controls/progressbar.h"
 #include "platform/controls/textbox.h"
 #include "platform/errors/resumenext.h"
-#include "platform/picture/picture.h"
+#include "platform/picture/loadpicture.h"
 #include "platform/windows/appinfo.h"
-#include "platform/windows/conversions.h"
 #include "platform/windows/messagebox.h"
+#include "platform/windows/numbertext.h"
 
 #include <QLabel>
 #include <QLineEdit>

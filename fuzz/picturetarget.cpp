@@ -1,9 +1,9 @@
-#include "conversion/module.h"
+#include "conversion/writejpegfile.h"
 #include "fuzz/fuzztargets.h"
 #include "image/cdibsection.h"
 #include "platform/errors/runtimeerror.h"
 #include "platform/gdi/gdi.h"
-#include "platform/picture/picture.h"
+#include "platform/picture/loadpicture.h"
 #include "platform/windows/messagebox.h"
 
 #include <QDir>

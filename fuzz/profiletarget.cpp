@@ -1,7 +1,7 @@
 #include "fuzz/fuzztargets.h"
 #include "platform/errors/runtimeerror.h"
 #include "platform/profile/profile.h"
-#include "platform/windows/conversions.h"
+#include "platform/windows/numbertext.h"
 #include "settings/settings.h"
 
 #include <QFile>

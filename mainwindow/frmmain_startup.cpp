@@ -9,7 +9,7 @@
 #include "platform/controls/hscrollbar.h"
 #include "platform/controls/textbox.h"
 #include "platform/errors/resumenext.h"
-#include "platform/windows/conversions.h"
+#include "platform/windows/numbertext.h"
 #include "settings/settings.h"
 
 #include <QCheckBox>

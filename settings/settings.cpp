@@ -22,8 +22,8 @@ void writeKey(const QString& iniFile, const QString& section, const QString& key
 
 } // namespace
 
-QString IniFilePath(const QString& programFolder) {
-    return programFolder + QLatin1Char('/') + QStringLiteral("Kalmora.ini");
+QString IniFilePath(const QString& settingsFolder) {
+    return settingsFolder + QLatin1Char('/') + QStringLiteral("Kalmora.ini");
 }
 
 QString NullTrim(const QString& Stringwert) {

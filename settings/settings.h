@@ -8,8 +8,9 @@
 // windows; the main window applies the values to its controls.
 namespace settings {
 
-// The program's folder, a separator (always inserted) and "Kalmora.ini".
-QString IniFilePath(const QString& programFolder);
+// The settings folder (a portable copy's own folder, see ProgramPlaces), a separator (always
+// inserted) and "Kalmora.ini".
+QString IniFilePath(const QString& settingsFolder);
 
 // The characters of Stringwert before its first NUL.
 QString NullTrim(const QString& Stringwert);

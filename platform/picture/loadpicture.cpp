@@ -1,6 +1,7 @@
+#include "platform/picture/loadpicture.h"
+
 #include "platform/errors/runtimeerror.h"
 #include "platform/picture/decodetarget.h"
-#include "platform/picture/picture.h"
 #include "platform/picture/picturedecoder.h"
 #include "platform/picture/picturefile.h"
 

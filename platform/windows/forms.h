@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/windows/appinfo.h"
+#include "platform/windows/settingslocation.h"
 
 #include <QObject>
 #include <QPointer>

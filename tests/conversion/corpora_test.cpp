@@ -7,7 +7,7 @@
 #include "platform/controls/picturebox.h"
 #include "platform/errors/runtimeerror.h"
 #include "platform/gdi/gdi.h"
-#include "platform/picture/picture.h"
+#include "platform/picture/loadpicture.h"
 #include "support/decodedjpeg.h"
 #include "support/hostilefolder.h"
 #include "support/messageboxes.h"

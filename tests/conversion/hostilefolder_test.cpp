@@ -9,7 +9,7 @@
 #include "platform/controls/picturebox.h"
 #include "platform/errors/runtimeerror.h"
 #include "platform/gdi/gdi.h"
-#include "platform/picture/picture.h"
+#include "platform/picture/loadpicture.h"
 #include "support/cornerpicture.h"
 #include "support/decodedjpeg.h"
 #include "support/hostilefolder.h"

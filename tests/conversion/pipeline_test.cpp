@@ -1,8 +1,8 @@
 // One picture file through the whole pipeline: loader, image buffer, JPEG writer, decoded again.
-#include "conversion/module.h"
+#include "conversion/writejpegfile.h"
 #include "image/cdibsection.h"
 #include "platform/gdi/gdi.h"
-#include "platform/picture/picture.h"
+#include "platform/picture/loadpicture.h"
 #include "support/cornerpicture.h"
 #include "support/messageboxes.h"
 

@@ -1,7 +1,7 @@
 #include "platform/errors/runtimeerror.h"
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/pixelmemory.h"
-#include "platform/picture/picture.h"
+#include "platform/picture/loadpicture.h"
 #include "platform/picture/picturedecoder.h"
 #include "support/heifsamples.h"
 #include "support/picturesamples.h"

@@ -3,7 +3,7 @@
 
 #include "platform/errors/runtimeerror.h"
 #include "platform/gdi/gdi.h"
-#include "platform/picture/picture.h"
+#include "platform/picture/loadpicture.h"
 #include "support/picturesamples.h"
 
 #include <QDir>

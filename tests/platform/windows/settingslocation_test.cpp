@@ -1,6 +1,6 @@
 // Installed or portable, decided by where the program sits.
 #include "platform/files/filenames.h"
-#include "platform/windows/appinfo.h"
+#include "platform/windows/settingslocation.h"
 #include "support/qtprinters.h"
 
 #include <QTemporaryDir>

@@ -1,4 +1,4 @@
-#include "conversion/module.h"
+#include "conversion/writejpegfile.h"
 
 #include "image/cdibsection.h"
 #include "platform/errors/runtimeerror.h"

@@ -1,5 +1,5 @@
 #include "platform/errors/runtimeerror.h"
-#include "platform/windows/conversions.h"
+#include "platform/windows/numbertext.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/windows/conversions.h"
+#include "platform/windows/numbertext.h"
 
 #include "platform/errors/runtimeerror.h"
 
