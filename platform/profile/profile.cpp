@@ -41,20 +41,15 @@ std::size_t utf8Prefix(std::string_view text, std::size_t limit) {
     return length;
 }
 
+// The value's leading decimal number; 0 when it does not begin with a digit, so also for a sign.
 int leadingDecimal(std::string_view text) {
-    bool negative = false;
-    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
-        negative = text.front() == '-';
-        text.remove_prefix(1);
-    }
-    const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
     long long number = 0;
     for (const char c : text) {
         if (c < '0' || c > '9')
             break;
-        number = std::min(number * 10 + (c - '0'), limit);
+        number = std::min<long long>(number * 10 + (c - '0'), INT_MAX);
     }
-    return static_cast<int>(negative ? -number : number);
+    return static_cast<int>(number);
 }
 
 bool writableName(std::string_view name, std::string_view forbidden) {

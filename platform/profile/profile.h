@@ -16,9 +16,9 @@ std::uint32_t GetPrivateProfileStringA(std::string_view section, std::string_vie
                                        std::string_view defaultValue, char* buffer,
                                        std::uint32_t size, std::string_view file);
 
-// The leading decimal number of the value, with an optional sign ("35abc" gives 35, "-7" gives -7,
-// "abc" and "" give 0; a number beyond the range of int gives the nearest limit), or defaultValue
-// when the key is missing.
+// The leading decimal number of the value, 0 when it does not begin with a digit ("35abc" gives
+// 35; "abc", "", "-7" and "+8" give 0; a number beyond the range of int gives INT_MAX), or
+// defaultValue when the key is missing.
 int GetPrivateProfileIntA(std::string_view section, std::string_view key, int defaultValue,
                           std::string_view file);
 

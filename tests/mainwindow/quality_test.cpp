@@ -63,6 +63,7 @@ INSTANTIATE_TEST_SUITE_P(Values, QualitySettingTest,
                                            QualitySetting{"TooHigh", "150", 20, "20%"},
                                            QualitySetting{"Zero", "0", 20, "20%"},
                                            QualitySetting{"Negative", "-5", 20, "20%"},
+                                           QualitySetting{"Plus", "+35", 20, "20%"},
                                            QualitySetting{"Text", "gut", 20, "20%"},
                                            QualitySetting{"LeadingNumber", "35x", 35, " 35%"}),
                          [](const auto& info) { return std::string(info.param.name); });

@@ -137,13 +137,14 @@ TEST_P(ProfileInt, TakesTheLeadingDecimalNumber) {
         << "value \"" << GetParam().value << '"';
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, ProfileInt,
-    ::testing::Values(Number{"35", 35}, Number{"35abc", 35}, Number{"abc", 0}, Number{"", 0},
-                      Number{"  12  ", 12}, Number{"007", 7}, Number{"-7", -7}, Number{"+8", 8},
-                      Number{"-", 0}, Number{"0x1A", 0}, Number{"3.9", 3},
-                      Number{"99999999999", INT_MAX}, Number{"-99999999999", INT_MIN},
-                      Number{"2147483647", INT_MAX}, Number{"-2147483648", INT_MIN}));
+INSTANTIATE_TEST_SUITE_P(Values, ProfileInt,
+                         ::testing::Values(Number{"35", 35}, Number{"35abc", 35}, Number{"abc", 0},
+                                           Number{"", 0}, Number{"  12  ", 12}, Number{"007", 7},
+                                           Number{"-7", 0}, Number{"+8", 0}, Number{"-", 0},
+                                           Number{"0x1A", 0}, Number{"3.9", 3},
+                                           Number{"99999999999", INT_MAX},
+                                           Number{"-99999999999", 0}, Number{"2147483647", INT_MAX},
+                                           Number{"-2147483648", 0}));
 
 TEST_F(Profile, WriteCreatesFileSectionAndKeyAndReplacesValues) {
     EXPECT_TRUE(WritePrivateProfileStringA("Files", "JPEG", "1", file));
