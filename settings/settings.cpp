@@ -4,6 +4,7 @@
 #include "platform/profile/profile.h"
 
 #include <array>
+#include <cstdint>
 #include <string>
 
 namespace settings {
@@ -12,6 +13,17 @@ namespace {
 // The file's text is a file name's bytes, so that a saved path comes back byte for byte.
 std::string text(const QString& value) {
     return platform::encodeName(value).toStdString();
+}
+
+// The first count characters of value, a character being a code point (a pair of surrogates is
+// one) or a byte that the file-name mapping carries.
+QString firstCharacters(const QString& value, qsizetype count) {
+    qsizetype at = 0;
+    for (; at < value.size() && count > 0; --count)
+        at += value[at].isHighSurrogate() && at + 1 < value.size() && value[at + 1].isLowSurrogate()
+                  ? 2
+                  : 1;
+    return value.left(at);
 }
 
 void writeKey(const QString& iniFile, const QString& section, const QString& key,
@@ -33,11 +45,14 @@ QString NullTrim(const QString& Stringwert) {
 
 QString ReadText(const QString& iniFile, const QString& section, const QString& key,
                  const QString& defaultValue) {
-    std::array<char, 256> buffer;
+    // Room for the longest value of MaxTextLength characters: four bytes each, and the NUL.
+    std::array<char, MaxTextLength * 4 + 1> buffer;
     buffer.fill(' ');
     platform::GetPrivateProfileStringA(text(section), text(key), text(defaultValue), buffer.data(),
-                                       255, text(iniFile));
-    return NullTrim(platform::decodeName(QByteArrayView(buffer.data(), buffer.size())));
+                                       static_cast<std::uint32_t>(buffer.size()), text(iniFile));
+    return firstCharacters(
+        NullTrim(platform::decodeName(QByteArrayView(buffer.data(), buffer.size()))),
+        MaxTextLength);
 }
 
 int ReadQuality(const QString& iniFile) {

@@ -15,9 +15,13 @@ QString IniFilePath(const QString& settingsFolder);
 // The characters of Stringwert before its first NUL.
 QString NullTrim(const QString& Stringwert);
 
-// Text read of one key: a buffer of 256 blanks, at most 254 bytes of the value (or of the default
-// when file or key is missing; never half a UTF-8 character), trimmed at the NUL. Values are read
-// and written as file names are (platform::decodeName), so a saved path keeps its very bytes.
+// The longest text a read gives back, in characters.
+inline constexpr int MaxTextLength = 254;
+
+// Text read of one key: the value (or the default when file or key is missing), trimmed at the NUL
+// and cut to its first MaxTextLength characters. Values are read and written as file names are
+// (platform::decodeName), so a saved path keeps its very bytes, and a character is a code point or
+// a byte that is not UTF-8, whatever its length in bytes.
 QString ReadText(const QString& iniFile, const QString& section, const QString& key,
                  const QString& defaultValue);
 

@@ -31,14 +31,39 @@ std::optional<std::string> valueOf(std::string_view section, std::string_view ke
     return value ? std::optional<std::string>(*value) : std::nullopt;
 }
 
+// The length of the UTF-8 sequence a byte starts: 1 for ASCII and for a byte that starts none.
+int sequenceLength(unsigned char lead) {
+    if (lead >= 0xC2 && lead <= 0xDF)
+        return 2;
+    if (lead >= 0xE0 && lead <= 0xEF)
+        return 3;
+    if (lead >= 0xF0 && lead <= 0xF4)
+        return 4;
+    return 1;
+}
+
 // The longest start of text of at most limit bytes that does not end inside a UTF-8 character.
+// A lead byte and its continuation bytes stay together; a continuation byte without its lead is a
+// character of its own, so a run of them is cut like ASCII.
 std::size_t utf8Prefix(std::string_view text, std::size_t limit) {
     if (text.size() <= limit)
         return text.size();
-    std::size_t length = limit;
-    while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80)
-        --length;
-    return length;
+    const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(text[at]); };
+    const auto continues = [&](std::size_t at) { return (byte(at) & 0xC0) == 0x80; };
+    // The lead byte of a sequence that the cut would split lies at most three bytes before it.
+    for (std::size_t back = 1; back <= 3 && back <= limit; ++back) {
+        const std::size_t lead = limit - back;
+        if (continues(lead))
+            continue;
+        const std::size_t length = sequenceLength(byte(lead));
+        if (length <= back || lead + length > text.size())
+            return limit;
+        for (std::size_t at = limit; at < lead + length; ++at)
+            if (!continues(at))
+                return limit;
+        return lead;
+    }
+    return limit;
 }
 
 // The value's leading decimal number; 0 when it does not begin with a digit, so also for a sign.

@@ -10,8 +10,9 @@
 namespace platform {
 
 // Copies the value of key in section (or defaultValue when it is missing) to the start of buffer:
-// at most size - 1 bytes, never half a UTF-8 character, followed by a NUL. Returns the number of
-// bytes copied without the NUL. With size 0 nothing is written.
+// at most size - 1 bytes, never half a UTF-8 character (a byte that belongs to none is one of its
+// own), followed by a NUL. Returns the number of bytes copied without the NUL. With size 0 nothing
+// is written.
 std::uint32_t GetPrivateProfileStringA(std::string_view section, std::string_view key,
                                        std::string_view defaultValue, char* buffer,
                                        std::uint32_t size, std::string_view file);

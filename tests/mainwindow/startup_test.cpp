@@ -113,6 +113,15 @@ TEST_F(StartupTest, SettingsKeysMatchWithoutRegardToCase) {
     EXPECT_EQ(w.Dateiliste->Pattern(), "*.jpg");
 }
 
+// 125 umlauts: 250 bytes, but far fewer than 254 characters.
+TEST_F(StartupTest, ASavedFolderOfManyUmlautsComesBackWhole) {
+    const QString saved = folder() + QStringLiteral("/abc/") + QString(125, QChar(0xFC));
+    ASSERT_TRUE(QDir().mkpath(saved));
+    platform::setText(*start().Pfad, saved);
+    forms().get<frmMain>().close();
+    EXPECT_EQ(start().Pfad->text(), saved);
+}
+
 struct MissingPath {
     const char* name;
     const char* below; // appended to the program folder

@@ -1,3 +1,4 @@
+#include "platform/files/filenames.h"
 #include "settings/settings.h"
 #include "support/qtprinters.h"
 #include "support/scratchfilesystem.h"
@@ -106,18 +107,25 @@ TEST_F(Settings, ReadsMixedCaseSectionAndKeyNames) {
     EXPECT_EQ(ReadQuality(ini), 35);
 }
 
+// Characters, not bytes: a letter of two or four bytes, and a byte that is no UTF-8 (carried as
+// one character by the file-name mapping), each count as one.
 TEST_F(Settings, ALongPathReadsBackAsItsFirst254Characters) {
-    const QString path = QStringLiteral("/") + QString(299, QLatin1Char('p'));
-    writeBytes(ini, "[Other]\nPath=" + path.toUtf8() + "\n");
-    EXPECT_EQ(read(SectionOther, KeyPath), path.left(254));
+    for (const QString& letter :
+         {QStringLiteral("p"), QStringLiteral("\u00fc"), QStringLiteral("\U0001F600"),
+          platform::decodeName("\x80"), platform::decodeName("\xE4")}) {
+        const QString path = QStringLiteral("/") + letter.repeated(299);
+        writeBytes(ini, "[Other]\nPath=" + platform::encodeName(path) + "\n");
+        EXPECT_EQ(read(SectionOther, KeyPath), QStringLiteral("/") + letter.repeated(253))
+            << platform::encodeName(letter).toHex().toStdString();
+    }
 }
 
 TEST_F(Settings, ALongNonAsciiPathIsNotCutInsideACharacter) {
-    // 253 bytes of ASCII, then umlauts of two bytes each: the cut at 254 bytes falls inside one.
+    // 253 ASCII letters, then umlauts of two bytes each: the 254th character is the first umlaut.
     const QString path = QString(253, QLatin1Char('a')) + QStringLiteral("\u00e4\u00f6\u00fc");
     writeBytes(ini, "[Other]\nPath=" + path.toUtf8() + "\n");
     const QString result = read(SectionOther, KeyPath);
-    EXPECT_EQ(result, path.left(253));
+    EXPECT_EQ(result, path.left(254));
     EXPECT_FALSE(result.contains(QChar::ReplacementCharacter));
 }
 

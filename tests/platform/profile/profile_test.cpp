@@ -123,7 +123,8 @@ INSTANTIATE_TEST_SUITE_P(
         Cut{std::string(252, 'a') + "\xE2\x82\xAC", std::string(252, 'a')},
         Cut{std::string(251, 'a') + "\xE2\x82\xAC" + "z", std::string(251, 'a') + "\xE2\x82\xAC"},
         Cut{std::string(251, 'a') + "\xF0\x9F\x98\x80", std::string(251, 'a')},
-        Cut{std::string(127, '\xC3') + "", std::string(127, '\xC3')}));
+        Cut{std::string(127, '\xC3') + "", std::string(127, '\xC3')},
+        Cut{std::string(300, '\x80'), std::string(254, '\x80')}));
 
 struct Number {
     const char* value;
