@@ -3,6 +3,7 @@
 #include "mainwindow/frmmain.h"
 #include "platform/controls/controls.h"
 #include "platform/controls/progressbar.h"
+#include "platform/windows/clickgate.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -32,6 +33,10 @@ Fortschritt::Fortschritt(platform::Forms& forms) : forms_(forms) {
     Abbrechen->setAutoDefault(false);
     place(*Abbrechen, 840, 945, 1215, 345);
 
+    // Its access key clicks at once: the run pumps messages only between two files, and Qt's
+    // pressed-down tenth of a second would let more files be written after the user cancelled.
+    auto* const gate = new platform::ClickGate(this);
+    gate->guard(*Abbrechen);
     connect(Abbrechen, &QPushButton::clicked, this, &Fortschritt::Abbrechen_Click);
 }
 

@@ -336,6 +336,17 @@ TEST_F(BatchRunCancel, AbbrechenWhileTheWindowIsFirstDrawnConvertsNothing) {
     expectIdle(w);
 }
 
+TEST_F(BatchRunCancel, AbbrechenByItsAccessKeyStopsBeforeTheNextFile) {
+    frmMain& w = tenFiles();
+    atPump([&](int number) {
+        if (number == 1)
+            QTest::keyClick(forms().find<Fortschritt>(), Qt::Key_A, Qt::AltModifier);
+    });
+    click(w);
+    EXPECT_EQ(outputs(), numbered(1));
+    expectIdle(w);
+}
+
 TEST_F(BatchRunCancel, AbbrechenDuringTheLastFileEndsAsAFullRun) {
     frmMain& w = tenFiles();
     atPump([&](int number) {
