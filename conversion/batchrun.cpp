@@ -165,7 +165,7 @@ void Run::convert(std::int32_t index, std::int32_t quality) {
     QString target;
     if (!err_.step([&] {
             target =
-                OutputPath(main_->Pfad->Text(), main_->Dateiname->text(), index,
+                OutputPath(main_->Pfad->Text(), main_->Dateiname->Text(), index,
                            OutputExtension(main_->ExtKl->isChecked(), main_->ExtGr->isChecked()));
         }))
         return;

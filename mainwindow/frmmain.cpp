@@ -10,7 +10,6 @@
 #include <QButtonGroup>
 #include <QLabel>
 #include <QLayout>
-#include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -81,7 +80,9 @@ void frmMain::createControls(QWidget& client) {
     PfadDialog->setAccessibleName(QStringLiteral("Ordner auswählen"));
     place(*PfadDialog, 2730, 945, 330, 285);
 
-    Dateiname = new QLineEdit(QStringLiteral("Foto"), &client);
+    // Shown readably like Pfad: a name saved with bytes that are not UTF-8 keeps them.
+    Dateiname = new platform::TextBox(&client);
+    Dateiname->keepText(QStringLiteral("Foto"));
     Dateiname->setAccessibleName(QStringLiteral("Dateiname"));
     Dateiname->setToolTip(QStringLiteral("Gibt das Format für die Dateinamen an"));
     place(*Dateiname, 480, 1365, 735, 285);

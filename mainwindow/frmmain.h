@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/controls/textbox.h" // Pfad: users of the window reach its text
+#include "platform/controls/textbox.h" // Pfad, Dateiname: users of the window reach their text
 #include "platform/windows/forms.h"
 
 #include <QMainWindow>
@@ -10,7 +10,6 @@
 class QAction;
 class QCloseEvent;
 class QLabel;
-class QLineEdit;
 class QMenu;
 class QPushButton;
 class QRadioButton;
@@ -43,7 +42,7 @@ public:
     QLabel* Label1 = nullptr;
     platform::TextBox* Pfad = nullptr; // source folder as entered
     QPushButton* PfadDialog = nullptr;
-    QLineEdit* Dateiname = nullptr; // base name of the output files
+    platform::TextBox* Dateiname = nullptr; // base name of the output files
     QLabel* Label2 = nullptr;
     QRadioButton* ExtGr = nullptr; // ".JPG"
     QRadioButton* ExtKl = nullptr; // ".jpg"

@@ -14,7 +14,6 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QLineEdit>
 #include <QRadioButton>
 #include <QTimer>
 
@@ -116,7 +115,7 @@ void frmMain::closeStep() {
     values.all = checkBoxValue(*dialog.chkALL);
     values.quality = Qualitaet->value();
     values.path = Pfad->Text();
-    values.filename = Dateiname->text();
+    values.filename = Dateiname->Text();
     if (ExtKl->isChecked())
         values.extension = 0;
     else if (ExtGr->isChecked())

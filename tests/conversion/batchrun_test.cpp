@@ -451,8 +451,11 @@ TEST_P(ByteNamedFolder, ConvertsCompletelyAndIsSavedByteForByte) {
         platform::replaceWholeFile(
             platform::encodeName(folder + u'/' + platform::decodeName(names[i])).toStdString(),
             testsupport::hostile::quarteredBmp(10 + 2 * i, 8).toStdString());
+    // A base name saved in Windows-1252 shows readably and keeps its bytes.
+    const QString base = GetParam() == Way::SavedSettings ? platform::decodeName("Bild\344")
+                                                          : QStringLiteral("Foto");
     if (GetParam() == Way::SavedSettings)
-        writeIni("[Other]\nPath=" + folder + "\n");
+        writeIni("[Other]\nPath=" + folder + "\nFilename=" + base + "\n");
     frmMain& w = GetParam() == Way::SavedSettings ? forms().show<frmMain>() : start();
     if (GetParam() == Way::TypedPath) { // the box held a folder below it; the user deletes that
         platform::setText(*w.Pfad, folder + "/Alt");
@@ -474,15 +477,17 @@ TEST_P(ByteNamedFolder, ConvertsCompletelyAndIsSavedByteForByte) {
         w.PfadDialog->click();
     }
     EXPECT_TRUE(w.Pfad->text().endsWith("/Ferien_Südtirol"));
+    EXPECT_EQ(w.Dateiname->text(), GetParam() == Way::SavedSettings ? "Bildä" : "Foto");
     click(w);
     for (int i = 0; i < 3; ++i) {
         const auto decoded = testsupport::decodeJpegFile(
-            folder + QStringLiteral("/Foto%1.jpg").arg(conversion::RunningNumber(i)));
+            folder + u'/' + base + QStringLiteral("%1.jpg").arg(conversion::RunningNumber(i)));
         ASSERT_TRUE(decoded) << names[i];
         EXPECT_EQ(decoded->width, 10 + 2 * i) << "in the order the user reads the names";
     }
     w.close();
     EXPECT_EQ(readIni()["Other/Path"], folder);
+    EXPECT_EQ(readIni()["Other/Filename"], base);
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, ByteNamedFolder,
