@@ -37,7 +37,8 @@ Fortschritt* progressWindow(platform::Forms& forms) {
     return forms.find<Fortschritt>();
 }
 
-// Step 7 of a file: one more file done, on the bar and in the label.
+// After each file, whether it was written or skipped: the bar moves on by one, and the label
+// tells how many of the run's files are done.
 void advance(platform::Forms& forms) {
     Fortschritt* window = progressWindow(forms);
     if (!window)
@@ -178,12 +179,14 @@ void Run::convert(std::int32_t index, std::int32_t quality) {
 } // namespace
 
 void BatchRun(platform::Forms& forms) {
-    // Every step contains its own failures; this only keeps one that escaped them (memory for
-    // the bookkeeping) from leaving the event loop. The run's end is cleaned up on the way out.
+    // Every step contains its own failures. Outside them the run only finds the main window
+    // (loaded: it started the run) and keeps its own and the source guard's books (names, lists,
+    // maps, and system calls that report by their result), so what can escape is memory running
+    // out; that must not reach the event loop. The run's end is cleaned up on the way out.
     try {
         Run run(forms);
         run();
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
     }
 }
 

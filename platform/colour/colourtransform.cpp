@@ -151,13 +151,18 @@ std::optional<MatrixShaperModel> matrixShaperOf(cmsHPROFILE profile) {
     return model;
 }
 
-// sRGB's colorants as the library makes sRGB, so that the fast path and the library agree.
-const MatrixShaperModel::Colorants& srgbColorants() {
-    static const MatrixShaperModel::Colorants colorants = [] {
+// sRGB's colorants as the library makes sRGB, so that the fast path and the library agree. None
+// when the library could not make its profile (memory ran out); the next picture tries again.
+std::optional<MatrixShaperModel::Colorants> srgbColorants() {
+    const auto made = []() -> std::optional<MatrixShaperModel::Colorants> {
         const LcmsProfile srgb(cmsCreate_sRGBProfile());
-        return matrixShaperOf(srgb.get())->colorants;
-    }();
-    return colorants;
+        const auto model = srgb ? matrixShaperOf(srgb.get()) : std::nullopt;
+        if (!model)
+            return std::nullopt;
+        return model->colorants;
+    };
+    static const std::optional<MatrixShaperModel::Colorants> first = made();
+    return first ? first : made();
 }
 
 } // namespace
@@ -193,14 +198,17 @@ std::optional<ColourTransform> ColourTransform::toSrgb(const ColourDescription& 
     }
     if (!profile)
         return std::nullopt;
-    const auto model = rgb ? matrixShaperOf(profile.get()) : std::nullopt;
-    if (model && isSrgb(*model, srgbColorants()))
+    // The fast path, and telling sRGB by its content, need sRGB's colorants; without them the
+    // library converts.
+    const auto srgbReference = rgb ? srgbColorants() : std::nullopt;
+    const auto model = srgbReference ? matrixShaperOf(profile.get()) : std::nullopt;
+    if (model && isSrgb(*model, *srgbReference))
         return std::nullopt; // sRGB by its content, whatever the profile is called
 
     auto impl = std::make_unique<Impl>();
     impl->source = source;
     if (model) {
-        impl->fast.emplace(*model, srgbColorants(), source == SourcePixels::Rgb16);
+        impl->fast.emplace(*model, *srgbReference, source == SourcePixels::Rgb16);
         return ColourTransform(std::move(impl));
     }
     const LcmsProfile srgb(cmsCreate_sRGBProfileTHR(library));

@@ -86,9 +86,7 @@ Chromaticities nclxPrimaries(int code) {
 }
 
 bool nclxIsSrgb(const NclxColour& colour) {
-    const Chromaticities bt709 = nclxPrimaries(1);
-    const Chromaticities named = nclxPrimaries(colour.primaries);
-    const bool primaries = std::equal(&named.red[0], &named.white[2], &bt709.red[0]);
+    const bool primaries = nclxPrimaries(colour.primaries) == nclxPrimaries(1);
     const int t = colour.transfer;
     return primaries && t != Gamma22 && t != Gamma28 && t != Linear && t != Pq && t != Hlg;
 }

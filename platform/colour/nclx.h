@@ -7,6 +7,8 @@ namespace platform {
 // The xy chromaticities of a set of primaries and of its white.
 struct Chromaticities {
     double red[2], green[2], blue[2], white[2];
+
+    bool operator==(const Chromaticities&) const = default;
 };
 
 // What an nclx primaries code names; BT.709's for unspecified and reserved codes.

@@ -321,9 +321,9 @@ void checkHeifBoxes(std::span<const std::uint8_t> data) {
         if (type == "grid" || type == "iovl")
             checkCanvas(id, type, items);
         // A coded picture without data is no picture (and makes the AV1 decoder leak).
-        const auto data = items.headers.find(id);
+        const auto header = items.headers.find(id);
         if ((type == "hvc1" || type == "av01") &&
-            (data == items.headers.end() || data->second.empty()))
+            (header == items.headers.end() || header->second.empty()))
             refuse();
     }
 }

@@ -12,6 +12,7 @@
 #include "platform/picture/loadpicture.h"
 #include "support/cornerpicture.h"
 #include "support/decodedjpeg.h"
+#include "support/errornumber.h"
 #include "support/hostilefolder.h"
 #include "support/messageboxes.h"
 #include "support/programfolder.h"
@@ -86,14 +87,14 @@ struct Verdict {
     QSize size;
 };
 Verdict load(const QString& path) {
-    try {
+    Verdict verdict;
+    verdict.error = testsupport::errorNumber([&] {
         const platform::PictureDisp picture = platform::LoadPicture(path);
         gdi::BITMAP description{};
         gdi::GetObjectA(picture->Handle(), sizeof description, &description);
-        return {0, {description.bmWidth, description.bmHeight}};
-    } catch (const platform::RuntimeError& error) {
-        return {error.number(), {}};
-    }
+        verdict.size = {description.bmWidth, description.bmHeight};
+    });
+    return verdict;
 }
 
 QString outputName(int index) {

@@ -1,23 +1,11 @@
 #include "image/byteview.h"
+#include "support/errornumber.h"
 
 #include <array>
 #include <functional>
 #include <gtest/gtest.h>
 
-using platform::RuntimeError;
-
-namespace {
-
-int errorOf(const std::function<void()>& access) {
-    try {
-        access();
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
-    return 0;
-}
-
-} // namespace
+using testsupport::errorNumber;
 
 TEST(ByteView, AddressesByteWithinRowThenRow) {
     std::array<std::uint8_t, 12> memory{};
@@ -42,6 +30,6 @@ TEST(ByteView, RaisesSubscriptOutOfRangeOutsideItsBounds) {
         [&] { view.span(0, 0, -1); }, [&] { view.span(0, 0x7FFFFFFF, 0x7FFFFFFF); },
         [&] { none(0, 0); }};
     for (const auto& access : outside)
-        EXPECT_EQ(errorOf(access), platform::ErrSubscriptOutOfRange);
+        EXPECT_EQ(errorNumber(access), platform::ErrSubscriptOutOfRange);
     EXPECT_EQ(memory, (std::array<std::uint8_t, 12>{}));
 }

@@ -3,6 +3,7 @@
 #include "platform/errors/runtimeerror.h"
 #include "platform/gdi/gdihandles.h"
 #include "support/dibs.h"
+#include "support/errornumber.h"
 #include "support/messageboxes.h"
 
 #include <QClipboard>
@@ -11,12 +12,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 
-using platform::RuntimeError;
 using testsupport::Dib;
+using testsupport::errorNumber;
 using testsupport::makeDib;
 using testsupport::patternColour;
 
@@ -44,15 +44,6 @@ std::uint32_t colourOf(const cDIBSection& buffer, int x, int y) {
         buffer.DIBSectionBitsPtr() +
         static_cast<std::size_t>(buffer.Height() - 1 - y) * buffer.BytesPerScanLine() + 3 * x;
     return std::uint32_t{p[2]} << 16 | std::uint32_t{p[1]} << 8 | p[0];
-}
-
-int errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
-    return 0;
 }
 
 bool isEmpty(const cDIBSection& buffer) {
@@ -340,11 +331,11 @@ TEST(cDIBSection, OverflowOfRowLengthOrImageSizeRaisesErrorSix) {
     const int before = gdi::liveObjectCount();
     {
         cDIBSection buffer;
-        EXPECT_EQ(errorOf([&] { buffer.Create(800'000'000, 1); }), platform::ErrOverflow);
-        EXPECT_EQ(errorOf([&] { buffer.BytesPerScanLine(); }), platform::ErrOverflow);
-        EXPECT_EQ(errorOf([&] { buffer.Create(100'000, 100'000); }), platform::ErrOverflow);
+        EXPECT_EQ(errorNumber([&] { buffer.Create(800'000'000, 1); }), platform::ErrOverflow);
+        EXPECT_EQ(errorNumber([&] { buffer.BytesPerScanLine(); }), platform::ErrOverflow);
+        EXPECT_EQ(errorNumber([&] { buffer.Create(100'000, 100'000); }), platform::ErrOverflow);
         EXPECT_EQ(buffer.hDib(), 0);
-        EXPECT_EQ(errorOf([&] { buffer.Create(0x7FFFFFFF, 1); }), platform::ErrOverflow);
+        EXPECT_EQ(errorNumber([&] { buffer.Create(0x7FFFFFFF, 1); }), platform::ErrOverflow);
     }
     EXPECT_EQ(gdi::liveObjectCount(), before) << "the memory DC goes with the buffer";
 }

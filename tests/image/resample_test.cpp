@@ -2,18 +2,18 @@
 #include "platform/errors/runtimeerror.h"
 #include "platform/gdi/gdihandles.h"
 #include "support/dibs.h"
+#include "support/errornumber.h"
 #include "support/referenceresample.h"
 
 #include <array>
 #include <cmath>
 #include <cstring>
-#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <random>
 #include <vector>
 
-using platform::RuntimeError;
+using testsupport::errorNumber;
 using testsupport::referenceResample;
 
 namespace {
@@ -48,15 +48,6 @@ std::unique_ptr<cDIBSection> noise(int width, int height, std::uint32_t seed) {
         for (int b = 0; b < 3 * width; ++b)
             pixelOf(*buffer, 0, r)[b] = static_cast<std::uint8_t>(random());
     return buffer;
-}
-
-int errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
-    return 0;
 }
 
 // What a Resample must leave as it was in its source.
@@ -183,7 +174,7 @@ TEST(Resample, SizeWhoseRowLengthOverflowsRaisesErrorSix) {
     const auto source = noise(6, 4, 6);
     const State before(*source);
     const int objects = gdi::liveObjectCount();
-    EXPECT_EQ(errorOf([&] { source->Resample(1, 1 << 30); }), platform::ErrOverflow);
+    EXPECT_EQ(errorNumber([&] { source->Resample(1, 1 << 30); }), platform::ErrOverflow);
     EXPECT_EQ(gdi::liveObjectCount(), objects) << "the new buffer was released";
     EXPECT_EQ(State(*source), before);
 }
@@ -217,11 +208,11 @@ TEST_P(OnePixelSource, CannotBeInterpolated) {
     const auto source = noise(change.width, change.height, 9);
     const State before(*source);
     const int objects = gdi::liveObjectCount();
-    EXPECT_EQ(errorOf([&] { source->Resample(change.newHeight, change.newWidth); }),
+    EXPECT_EQ(errorNumber([&] { source->Resample(change.newHeight, change.newWidth); }),
               platform::ErrSubscriptOutOfRange);
     EXPECT_EQ(gdi::liveObjectCount(), objects) << "the new buffer was released";
     EXPECT_EQ(State(*source), before);
-    EXPECT_EQ(errorOf([&] { referenceResample(*source, change.newHeight, change.newWidth); }),
+    EXPECT_EQ(errorNumber([&] { referenceResample(*source, change.newHeight, change.newWidth); }),
               platform::ErrSubscriptOutOfRange);
 }
 
@@ -308,9 +299,9 @@ TEST(Resample, VeryWideOrTallResultsReachTheSourceEdgeAsTheByteByByteVersionDoes
     const SizeChange failing[] = {{18, 2, huge, 1}, {2, 35, 1, huge}};
     for (const SizeChange& c : failing) {
         const auto source = noise(c.width, c.height, 2);
-        EXPECT_EQ(errorOf([&] { referenceResample(*source, c.newHeight, c.newWidth); }),
+        EXPECT_EQ(errorNumber([&] { referenceResample(*source, c.newHeight, c.newWidth); }),
                   platform::ErrSubscriptOutOfRange);
-        EXPECT_EQ(errorOf([&] { source->Resample(c.newHeight, c.newWidth); }),
+        EXPECT_EQ(errorNumber([&] { source->Resample(c.newHeight, c.newWidth); }),
                   platform::ErrSubscriptOutOfRange)
             << c.width << "x" << c.height << " -> " << c.newWidth << "x" << c.newHeight;
     }

@@ -1,6 +1,7 @@
 #include "platform/controls/filelistbox.h"
 #include "platform/errors/runtimeerror.h"
 #include "platform/files/filenames.h"
+#include "support/errornumber.h"
 #include "support/qtprinters.h"
 #include "support/scratchfilesystem.h"
 
@@ -18,7 +19,7 @@
 #include <unistd.h>
 
 using platform::FileListBox;
-using platform::RuntimeError;
+using testsupport::errorNumber;
 
 namespace {
 
@@ -27,15 +28,6 @@ QStringList entries(const FileListBox& list) {
     for (int i = 0; i < list.ListCount(); ++i)
         names.push_back(list.List(i));
     return names;
-}
-
-int errorNumber(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const RuntimeError& error) {
-        return error.number();
-    }
-    return 0;
 }
 
 class FileList : public ::testing::Test {

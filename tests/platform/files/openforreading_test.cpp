@@ -1,11 +1,11 @@
 // The open-for-reading test of a path: only regular files open, and nothing else is touched.
 #include "platform/errors/runtimeerror.h"
 #include "platform/files/openforreading.h"
+#include "support/errornumber.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <fcntl.h>
-#include <functional>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -15,12 +15,7 @@
 namespace {
 
 int errorNumber(const QString& path) {
-    try {
-        platform::OpenForReading(path);
-    } catch (const platform::RuntimeError& error) {
-        return error.number();
-    }
-    return 0;
+    return testsupport::errorNumber([&] { platform::OpenForReading(path); });
 }
 
 class OpenForReadingTest : public ::testing::Test {

@@ -3,6 +3,7 @@
 #include "platform/gdi/pixelmemory.h"
 #include "platform/picture/loadpicture.h"
 #include "platform/picture/picturedecoder.h"
+#include "support/errornumber.h"
 #include "support/heifsamples.h"
 #include "support/picturesamples.h"
 #include "support/sanitizers.h"
@@ -23,7 +24,6 @@
 
 using platform::decodePicture;
 using platform::LoadPicture;
-using platform::RuntimeError;
 using namespace testsupport;
 
 namespace {
@@ -38,12 +38,7 @@ protected:
         return path;
     }
     static int errorOf(const QString& path) {
-        try {
-            LoadPicture(path);
-        } catch (const RuntimeError& e) {
-            return e.number();
-        }
-        return 0;
+        return errorNumber([&] { LoadPicture(path); });
     }
 
     QTemporaryDir dir;
@@ -313,12 +308,7 @@ TEST_F(LoadPictureTest, ABitmapTakenBeforeAFatalErrorIsGivenBack) {
                          (rlim_t{24} << 20);
     const rlimit bound{limit, limit};
     ::setrlimit(RLIMIT_AS, &bound);
-    try {
-        LoadPicture(path);
-    } catch (const RuntimeError& e) {
-        std::_Exit(e.number());
-    }
-    std::_Exit(0);
+    std::_Exit(errorNumber([&] { LoadPicture(path); }));
 }
 
 TEST_F(LoadPictureTest, RunningOutOfMemoryIsError7) {

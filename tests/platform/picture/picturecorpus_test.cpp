@@ -4,6 +4,7 @@
 #include "platform/errors/runtimeerror.h"
 #include "platform/gdi/gdi.h"
 #include "platform/picture/loadpicture.h"
+#include "support/errornumber.h"
 #include "support/picturesamples.h"
 
 #include <QDir>
@@ -15,7 +16,6 @@
 #include <set>
 
 using platform::LoadPicture;
-using platform::RuntimeError;
 
 namespace {
 
@@ -30,14 +30,15 @@ struct Outcome {
 };
 
 Outcome load(const QString& path) {
-    try {
+    Outcome outcome;
+    outcome.error = testsupport::errorNumber([&] {
         const auto picture = LoadPicture(path);
         gdi::BITMAP description{};
         gdi::GetObjectA(picture->Handle(), sizeof description, &description);
-        return {0, description.bmWidth, description.bmHeight};
-    } catch (const RuntimeError& e) {
-        return {e.number()};
-    }
+        outcome.width = description.bmWidth;
+        outcome.height = description.bmHeight;
+    });
+    return outcome;
 }
 
 class PictureCorpus : public testing::Test {

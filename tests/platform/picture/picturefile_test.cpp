@@ -1,5 +1,6 @@
 #include "platform/errors/runtimeerror.h"
 #include "platform/picture/picturefile.h"
+#include "support/errornumber.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,7 +11,6 @@
 #include <unistd.h>
 
 using platform::readPictureFile;
-using platform::RuntimeError;
 
 namespace {
 
@@ -28,12 +28,7 @@ protected:
                           static_cast<qsizetype>(bytes.size()));
     }
     static int errorOf(const QString& file) {
-        try {
-            readPictureFile(file);
-        } catch (const RuntimeError& e) {
-            return e.number();
-        }
-        return 0;
+        return testsupport::errorNumber([&] { readPictureFile(file); });
     }
 
     QTemporaryDir dir;

@@ -1,5 +1,6 @@
 #include "platform/errors/runtimeerror.h"
 #include "platform/windows/numbertext.h"
+#include "support/errornumber.h"
 
 #include <gtest/gtest.h>
 
@@ -39,12 +40,10 @@ struct Fails {
 class ToIntegerFails : public ::testing::TestWithParam<Fails> {};
 
 TEST_P(ToIntegerFails, WithTheExpectedError) {
-    try {
-        platform::toInteger(QString::fromUtf8(GetParam().text));
-        ADD_FAILURE() << "text \"" << GetParam().text << "\" converted";
-    } catch (const platform::RuntimeError& e) {
-        EXPECT_EQ(e.number(), GetParam().error) << "text \"" << GetParam().text << '"';
-    }
+    EXPECT_EQ(
+        testsupport::errorNumber([&] { platform::toInteger(QString::fromUtf8(GetParam().text)); }),
+        GetParam().error)
+        << "text \"" << GetParam().text << '"';
 }
 
 INSTANTIATE_TEST_SUITE_P(

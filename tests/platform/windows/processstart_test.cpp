@@ -1,5 +1,6 @@
 #include "platform/errors/runtimeerror.h"
 #include "platform/windows/processstart.h"
+#include "support/errornumber.h"
 #include "support/processstarts.h"
 
 #include <QDir>
@@ -25,13 +26,8 @@ protected:
         return path;
     }
 
-    int errorOf(const QString& program) {
-        try {
-            StartProcess(program);
-        } catch (const RuntimeError& e) {
-            return e.number();
-        }
-        return 0;
+    static int errorOf(const QString& program) {
+        return testsupport::errorNumber([&] { StartProcess(program); });
     }
 
     QTemporaryDir dir;
