@@ -1,3 +1,4 @@
+#include "platform/files/replacingfile.h"
 #include "platform/jpeg/ijl.h"
 #include "support/cornerpicture.h"
 #include "support/decodedjpeg.h"
@@ -248,10 +249,12 @@ TEST_F(IjlWrite, WritesThroughASymbolicLink) {
 
 TEST_F(IjlWrite, WritesNamesOutsideAsciiAndNamesOfTheLongestLength) {
     const Pixels pixels(16, 16, 0, true);
-    // 254 bytes: the temporary file's name must be cut to stay a valid name.
+    // 255 bytes: the hidden name of a replacing write must be cut to stay a valid name.
     const QString longName = QString(125, QChar(0x00E4)) + QStringLiteral("a.jpg");
     ASSERT_EQ(QFile::encodeName(longName).size(), 255);
-    for (const QString& name : {QStringLiteral("Bäume im Größenvergleich.jpg"), longName}) {
+    // Each twice: the second write replaces the first, through a hidden name of its own.
+    for (const QString& name :
+         {QStringLiteral("Bäume im Größenvergleich.jpg"), longName, longName}) {
         PreparedRecord record;
         record.describe(pixels, dir.filePath(name), 50);
         EXPECT_EQ(record.write(), IJL_OK) << name.toStdString();
@@ -385,10 +388,16 @@ TEST(IjlDiskFull, KeepsTheEarlierFileAndNoTemporaryFile) {
 
         const Pixels pixels = Pixels::noise(256, 256); // far more than the 60 KiB left
         PreparedRecord record;
-        record.describe(pixels, target, 100);
-        EXPECT_EQ(record.write(), IJL_FILE_ERROR);
-        EXPECT_EQ(contentsOf(target), earlier);
-        EXPECT_EQ(entriesOf(folder), QStringList{QStringLiteral("Foto000.jpg")});
+        using platform::hooks::AnonymousFiles; // the usual way last, so it stays
+        for (const auto way : {AnonymousFiles::Refused, AnonymousFiles::AsTheSystemAllows}) {
+            platform::hooks::setAnonymousFiles(way);
+            for (const QString& name : {target, QDir(folder).filePath(QStringLiteral("new.jpg"))}) {
+                record.describe(pixels, name, 100);
+                EXPECT_EQ(record.write(), IJL_FILE_ERROR) << name.toStdString();
+            }
+            EXPECT_EQ(contentsOf(target), earlier);
+            EXPECT_EQ(entriesOf(folder), QStringList{QStringLiteral("Foto000.jpg")});
+        }
 
         QFile::remove(target);
         const Pixels small(16, 16, 0, true);
