@@ -4,6 +4,7 @@
 #include "support/decodedjpeg.h"
 #include "support/files.h"
 #include "support/scratchfilesystem.h"
+#include "support/unwritableplaces.h"
 
 #include <QDir>
 #include <QFile>
@@ -344,15 +345,11 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 // Places the library cannot write to, even as root: it says so and leaves nothing behind.
-struct Place {
-    const char* what;
-    std::function<QString(QTemporaryDir&)> make; // prepares the place, returns the target path
-};
-
-class IjlUnwritable : public IjlWrite, public ::testing::WithParamInterface<Place> {};
+class IjlUnwritable : public IjlWrite,
+                      public ::testing::WithParamInterface<testsupport::UnwritablePlace> {};
 
 TEST_P(IjlUnwritable, FailsAndLeavesNoFile) {
-    const QString path = GetParam().make(dir);
+    const QString path = GetParam().make(dir.path());
     const QStringList before = entriesOf(dir.path());
     const Pixels pixels(32, 32, 0, true);
     PreparedRecord record;
@@ -362,23 +359,9 @@ TEST_P(IjlUnwritable, FailsAndLeavesNoFile) {
     EXPECT_FALSE(QFileInfo(path).isFile());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Places, IjlUnwritable,
-    ::testing::Values(Place{"BelowARegularFile",
-                            [](QTemporaryDir& dir) {
-                                writeFile(dir.filePath(QStringLiteral("plain")), "x");
-                                return dir.filePath(QStringLiteral("plain/Foto000.jpg"));
-                            }},
-                      Place{"InAMissingFolder",
-                            [](QTemporaryDir& dir) {
-                                return dir.filePath(QStringLiteral("missing/Foto000.jpg"));
-                            }},
-                      Place{"OverAFolderOfThatName",
-                            [](QTemporaryDir& dir) {
-                                QDir(dir.path()).mkdir(QStringLiteral("Foto000.jpg"));
-                                return dir.filePath(QStringLiteral("Foto000.jpg"));
-                            }}),
-    [](const auto& info) { return std::string(info.param.what); });
+INSTANTIATE_TEST_SUITE_P(Places, IjlUnwritable,
+                         ::testing::ValuesIn(testsupport::unwritablePlaces()),
+                         [](const auto& info) { return std::string(info.param.what); });
 
 TEST(IjlDiskFull, KeepsTheEarlierFileAndNoTemporaryFile) {
     testsupport::onTmpfs(QStringLiteral("size=64k"), [](const QString& folder) {
