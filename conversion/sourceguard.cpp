@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -99,23 +98,12 @@ SourceGuard::Pending SourceGuard::reserve(const QString& target) {
     const qsizetype slash = pending.target.lastIndexOf(u'/');
     const QString stem =
         pending.target.left(slash + 1) + u'.' + stemOf(pending.target.mid(slash + 1)) + u'.';
+    // A free name, not a file: the writer gives it to the complete output alone, so that a crash
+    // during the encode leaves nothing there.
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         const QString candidate = stem + randomSuffix();
-        const QByteArray name = platform::encodeName(candidate);
-        // Created empty to hold the name; the writer replaces it and keeps its permissions,
-        // which are those of any new file.
-        const int file = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (file >= 0) {
-            ::close(file);
-            pending.temporary = candidate;
-            return pending;
-        }
-        if (errno == EEXIST)
-            continue;
-        // The folder takes no new file: the writer is still given a free name, so that it
-        // reports the failure as for any other output.
         struct stat status {};
-        if (::lstat(name.constData(), &status) != 0 && errno == ENOENT) {
+        if (::lstat(platform::encodeName(candidate).constData(), &status) != 0 && errno == ENOENT) {
             pending.temporary = candidate;
             return pending;
         }
@@ -134,10 +122,8 @@ void SourceGuard::written(std::int32_t index, bool ok) {
     }
     Pending pending = std::move(*reserved_);
     reserved_.reset();
-    if (!ok) {
-        remove(pending);
-        return;
-    }
+    if (!ok)
+        return; // the writer left nothing under the name
     for (const std::int32_t source : pending.sources)
         waiters_[source].push_back(index);
     pending_[index] = std::move(pending);
@@ -251,14 +237,14 @@ bool SourceGuard::place(const Pending& pending) {
     return std::rename(temporary.constData(), target.constData()) == 0;
 }
 
-// The random hidden name is the run's alone, whether the writer got as far as creating it or not.
+// A waiting output's file, which the writer made under its random hidden name.
 void SourceGuard::remove(const Pending& pending) {
     ::unlink(platform::encodeName(pending.temporary).constData());
 }
 
+// The writer did not report back (an error raised before it wrote): a reservation is only a
+// name, so nothing is left to remove.
 void SourceGuard::forgetReservation() {
-    if (reserved_)
-        remove(*reserved_);
     reserved_.reset();
     current_ = -1;
 }

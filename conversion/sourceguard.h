@@ -22,8 +22,21 @@ namespace conversion {
 // by name: one stat of every source when the run starts, one of every output's target. An
 // output is dropped, its sources left as they are, only where placing it would destroy a picture
 // that exists nowhere else: a source never read (the run was cancelled, a source could not be
-// read) or one whose own output failed. No temporary file outlives the guard. A target the user
-// may not write is never given a temporary file nor renamed over: the writer refuses it itself.
+// read) or one whose own output failed. A target the user may not write is never given a
+// temporary file nor renamed over: the writer refuses it itself.
+//
+// A waiting output is a complete JPEG file under a hidden name beside its target
+// (".Foto003.jpg.aB3xYz"). The guard only picks the name; the writer gives it to the finished
+// file alone, so an output still being encoded has no name anywhere. The guard removes the files
+// of the outputs it did not place when it goes, except one kept on purpose: where a group could
+// not be placed whole and an earlier member had already replaced the source whose picture a later
+// member holds, that member's file stays, as the picture's only copy. A crash or a kill ends the
+// program without the guard and leaves every waiting output's file (in a re-run over Foto000 ...
+// Foto1000, some 900). Until a group's placement begins, each is a copy of a picture whose
+// source is still whole; during those few renames, one may be the only copy of a source already
+// replaced. Nothing tells the two apart (the name says what the file was to become, not which
+// source it came from), and other programs' temporary files share the pattern: a later run
+// neither lists them (they are hidden) nor removes them.
 class SourceGuard {
 public:
     // sources: the paths of the run's files, by position.
@@ -32,9 +45,10 @@ public:
     SourceGuard(const SourceGuard&) = delete;
     SourceGuard& operator=(const SourceGuard&) = delete;
 
-    // The path to write the output of position index to: target itself, or a fresh hidden file
+    // The path to write the output of position index to: target itself, or a free hidden name
     // beside the file target names when that is a source that may not be replaced yet (unless the
-    // target is write-protected: then target itself, for the writer to refuse).
+    // target is write-protected: then target itself, for the writer to refuse). The writer must
+    // create the file only once it is complete and leave nothing under the name when it fails.
     QString destination(std::int32_t index, const QString& target);
     // Tells how writing to the path that destination() gave ended.
     void written(std::int32_t index, bool ok);
@@ -73,8 +87,8 @@ private:
     std::map<Identity, std::vector<std::int32_t>> positions_;
     std::map<std::int32_t, Pending> pending_;                   // by output position
     std::map<std::int32_t, std::vector<std::int32_t>> waiters_; // source -> outputs onto it
-    // The output that destination() last answered for, until written() tells its outcome; its
-    // reservation when it goes to a temporary file.
+    // The output that destination() last answered for, until written() tells its outcome; the
+    // hidden name it was given when it goes to a temporary file.
     std::int32_t current_ = -1;
     std::optional<Pending> reserved_;
 };

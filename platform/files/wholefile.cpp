@@ -29,7 +29,7 @@ bool writeAll(int fd, std::string_view data, off_t offset) {
     return true;
 }
 
-// The safe way: a temporary file beside the target, synced and renamed over it when complete.
+// The safe way: a file of its own beside the target, synced and put in its place when complete.
 // Returns 0 when the target was replaced, else the error that stopped it (the target is then
 // untouched).
 int writeBeside(const std::string& target, std::string_view content) {

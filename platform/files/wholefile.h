@@ -18,8 +18,9 @@ struct WholeFile {
 WholeFile readWholeFile(const std::string& path);
 
 // Makes content the whole new content of the file at path, creating the file when it is missing.
-// The file is never left truncated or half-written: the content goes into a temporary file beside
-// it, which is renamed over it once written, synced and closed. Where no temporary file can be
+// The file is never left truncated or half-written: the content goes into a file of its own beside
+// it (one without a name where the file system allows, so a crash leaves nothing behind; see
+// ReplacingFile), which takes its place once written, synced and closed. Where no such file can be
 // written there but the file itself can, the file is rewritten in place, growing it first so that
 // a full disk is found out before a byte of the old content is touched. A symbolic link is written
 // through, and an existing file keeps its permissions. Returns false, with the file as it was,

@@ -5,9 +5,9 @@
 #include <functional>
 
 // The JPEG library: one parameter record that describes the pixels on one side and the JPEG file
-// on the other, and three calls on it. A file is written whole or not at all: the encoder writes
-// a hidden temporary file beside the target and renames it over the target only when every byte
-// and the close have succeeded.
+// on the other, and three calls on it. A file is written whole or not at all, and only a whole
+// file gets a name: the encoder writes a file without a name in the target's folder and puts it
+// in the target's place once every byte and the close have succeeded (platform::ReplacingFile).
 namespace ijl {
 
 // Result codes: 0 is success, every failure is negative.

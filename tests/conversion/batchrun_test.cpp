@@ -12,6 +12,7 @@
 #include "platform/controls/textbox.h"
 #include "platform/files/filenames.h"
 #include "platform/files/wholefile.h"
+#include "platform/jpeg/ijl.h"
 #include "support/decodedjpeg.h"
 #include "support/hostilefolder.h"
 #include "support/messageboxes.h"
@@ -577,7 +578,16 @@ TEST_F(BatchRunTest, ARunOverTheOutputsOfAnEarlierOneConvertsEverySourceFromItsO
     save("Foto001.jpg", solid(kCyan), "JPG");
     save("Foto002.jpg", solid(kMagenta), "JPG");
     frmMain& w = start();
+    // What a kill would leave as each encode starts: the files of the outputs that wait, none
+    // under the name being written.
+    std::vector<qsizetype> hidden;
+    ijl::hooks::setWriteObserver([&](const ijl::JPEG_CORE_PROPERTIES& props, ijl::IJLIOTYPE) {
+        EXPECT_FALSE(QFileInfo::exists(QFile::decodeName(props.JPGFile))) << props.JPGFile;
+        hidden.push_back(files().filter(QRegularExpression("^\\.")).size());
+    });
+    const auto unobserve = qScopeGuard([] { ijl::hooks::setWriteObserver({}); });
     click(w);
+    EXPECT_EQ(hidden, std::vector<qsizetype>({0, 1, 2, 3, 2, 1}));
 
     EXPECT_EQ(files(), QStringList({"a.bmp", "b.bmp", "c.bmp", "Foto000.jpg", "Foto001.jpg",
                                     "Foto002.jpg", "Foto003.jpg", "Foto004.jpg", "Foto005.jpg"}));

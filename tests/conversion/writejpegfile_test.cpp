@@ -7,12 +7,12 @@
 #include "support/files.h"
 #include "support/messageboxes.h"
 #include "support/scratchfilesystem.h"
+#include "support/unwritableplaces.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <functional>
 #include <gtest/gtest.h>
 #include <limits>
 #include <memory>
@@ -203,37 +203,23 @@ TEST_F(WriteJpegFileTest, KeepsAFileNameOutsideAscii) {
     EXPECT_EQ(entriesOf(dir.path()), QStringList{name});
 }
 
-// Places that cannot be written, even by root.
-struct Place {
-    const char* what;
-    std::function<QString(QTemporaryDir&)> make; // prepares the place, returns the target path
+class WriteJpegFileUnwritable : public WriteJpegFileTest,
+                                public ::testing::WithParamInterface<testsupport::UnwritablePlace> {
 };
 
-class WriteJpegFileUnwritable : public WriteJpegFileTest,
-                                public ::testing::WithParamInterface<Place> {};
-
 TEST_P(WriteJpegFileUnwritable, ShowsOneMessageAndWritesNothing) {
-    const QString path = GetParam().make(dir);
+    const QString path = GetParam().make(dir.path());
     const QStringList before = entriesOf(dir.path());
     const auto buffer = cornerBuffer(32, 32);
     EXPECT_FALSE(WriteJpegFile(*buffer, path, 75));
     expectOneBox(boxes, kSaveFailed);
     EXPECT_EQ(entriesOf(dir.path()), before) << "no file and no temporary file";
-    EXPECT_FALSE(QFileInfo::exists(path));
+    EXPECT_FALSE(QFileInfo(path).isFile());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Places, WriteJpegFileUnwritable,
-    ::testing::Values(Place{"BelowARegularFile",
-                            [](QTemporaryDir& dir) {
-                                writeFile(dir.filePath(QStringLiteral("plain")), "x");
-                                return dir.filePath(QStringLiteral("plain/Foto000.jpg"));
-                            }},
-                      Place{"InAMissingFolder",
-                            [](QTemporaryDir& dir) {
-                                return dir.filePath(QStringLiteral("missing/Foto000.jpg"));
-                            }}),
-    [](const auto& info) { return std::string(info.param.what); });
+INSTANTIATE_TEST_SUITE_P(Places, WriteJpegFileUnwritable,
+                         ::testing::ValuesIn(testsupport::unwritablePlaces()),
+                         [](const auto& info) { return std::string(info.param.what); });
 
 TEST_F(WriteJpegFileTest, AnEmptyBufferIsAFailureToSave) {
     const cDIBSection never;

@@ -1,8 +1,10 @@
+#include "platform/files/replacingfile.h"
 #include "platform/jpeg/ijl.h"
 #include "support/cornerpicture.h"
 #include "support/decodedjpeg.h"
 #include "support/files.h"
 #include "support/scratchfilesystem.h"
+#include "support/unwritableplaces.h"
 
 #include <QDir>
 #include <QFile>
@@ -248,10 +250,12 @@ TEST_F(IjlWrite, WritesThroughASymbolicLink) {
 
 TEST_F(IjlWrite, WritesNamesOutsideAsciiAndNamesOfTheLongestLength) {
     const Pixels pixels(16, 16, 0, true);
-    // 254 bytes: the temporary file's name must be cut to stay a valid name.
+    // 255 bytes: the hidden name of a replacing write must be cut to stay a valid name.
     const QString longName = QString(125, QChar(0x00E4)) + QStringLiteral("a.jpg");
     ASSERT_EQ(QFile::encodeName(longName).size(), 255);
-    for (const QString& name : {QStringLiteral("Bäume im Größenvergleich.jpg"), longName}) {
+    // Each twice: the second write replaces the first, through a hidden name of its own.
+    for (const QString& name :
+         {QStringLiteral("Bäume im Größenvergleich.jpg"), longName, longName}) {
         PreparedRecord record;
         record.describe(pixels, dir.filePath(name), 50);
         EXPECT_EQ(record.write(), IJL_OK) << name.toStdString();
@@ -341,15 +345,11 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 // Places the library cannot write to, even as root: it says so and leaves nothing behind.
-struct Place {
-    const char* what;
-    std::function<QString(QTemporaryDir&)> make; // prepares the place, returns the target path
-};
-
-class IjlUnwritable : public IjlWrite, public ::testing::WithParamInterface<Place> {};
+class IjlUnwritable : public IjlWrite,
+                      public ::testing::WithParamInterface<testsupport::UnwritablePlace> {};
 
 TEST_P(IjlUnwritable, FailsAndLeavesNoFile) {
-    const QString path = GetParam().make(dir);
+    const QString path = GetParam().make(dir.path());
     const QStringList before = entriesOf(dir.path());
     const Pixels pixels(32, 32, 0, true);
     PreparedRecord record;
@@ -359,23 +359,9 @@ TEST_P(IjlUnwritable, FailsAndLeavesNoFile) {
     EXPECT_FALSE(QFileInfo(path).isFile());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Places, IjlUnwritable,
-    ::testing::Values(Place{"BelowARegularFile",
-                            [](QTemporaryDir& dir) {
-                                writeFile(dir.filePath(QStringLiteral("plain")), "x");
-                                return dir.filePath(QStringLiteral("plain/Foto000.jpg"));
-                            }},
-                      Place{"InAMissingFolder",
-                            [](QTemporaryDir& dir) {
-                                return dir.filePath(QStringLiteral("missing/Foto000.jpg"));
-                            }},
-                      Place{"OverAFolderOfThatName",
-                            [](QTemporaryDir& dir) {
-                                QDir(dir.path()).mkdir(QStringLiteral("Foto000.jpg"));
-                                return dir.filePath(QStringLiteral("Foto000.jpg"));
-                            }}),
-    [](const auto& info) { return std::string(info.param.what); });
+INSTANTIATE_TEST_SUITE_P(Places, IjlUnwritable,
+                         ::testing::ValuesIn(testsupport::unwritablePlaces()),
+                         [](const auto& info) { return std::string(info.param.what); });
 
 TEST(IjlDiskFull, KeepsTheEarlierFileAndNoTemporaryFile) {
     testsupport::onTmpfs(QStringLiteral("size=64k"), [](const QString& folder) {
@@ -385,10 +371,16 @@ TEST(IjlDiskFull, KeepsTheEarlierFileAndNoTemporaryFile) {
 
         const Pixels pixels = Pixels::noise(256, 256); // far more than the 60 KiB left
         PreparedRecord record;
-        record.describe(pixels, target, 100);
-        EXPECT_EQ(record.write(), IJL_FILE_ERROR);
-        EXPECT_EQ(contentsOf(target), earlier);
-        EXPECT_EQ(entriesOf(folder), QStringList{QStringLiteral("Foto000.jpg")});
+        using platform::hooks::AnonymousFiles; // the usual way last, so it stays
+        for (const auto way : {AnonymousFiles::Refused, AnonymousFiles::AsTheSystemAllows}) {
+            platform::hooks::setAnonymousFiles(way);
+            for (const QString& name : {target, QDir(folder).filePath(QStringLiteral("new.jpg"))}) {
+                record.describe(pixels, name, 100);
+                EXPECT_EQ(record.write(), IJL_FILE_ERROR) << name.toStdString();
+            }
+            EXPECT_EQ(contentsOf(target), earlier);
+            EXPECT_EQ(entriesOf(folder), QStringList{QStringLiteral("Foto000.jpg")});
+        }
 
         QFile::remove(target);
         const Pixels small(16, 16, 0, true);
