@@ -8,15 +8,17 @@
 #include <QColorSpace>
 #include <QImage>
 #include <QImageReader>
+#include <algorithm>
 #include <new>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace platform {
 
 namespace {
 
-// Qt's own allocation bound (128 MB by default) would refuse a genuine 40-megapixel PNG; ours is
+// Qt's own allocation bound (128 MB by default) would refuse a genuine 40-megapixel TIFF; ours is
 // counted in pixels, so Qt's is raised to what the largest picture we accept can take in its
 // widest format (8 bytes a pixel).
 constexpr int ReaderAllocationLimitMB = static_cast<int>(MaxPicturePixels * 8 / (1024 * 1024));
@@ -73,81 +75,145 @@ std::optional<ColourTransform> colourOf(const QImage& image, SourcePixels source
     return ColourTransform::toSrgb(colour, source);
 }
 
-// Reads with the reader for `format`, or the one the content names when it is empty.
-QImage readAs(QIODevice& device, const QByteArray& format, std::size_t fileBytes, QString& error) {
-    device.seek(0);
-    QImageReader reader(&device, format);
-    reader.setAutoTransform(true);
-    if (!reader.canRead()) {
-        error = reader.errorString();
-        return {};
-    }
-    // Refuse a huge claimed size before the reader takes memory for it.
-    if (const QSize size = reader.size(); size.isValid())
-        checkPictureSize(size.width(), size.height(), fileBytes);
-    QImage image = reader.read();
-    if (image.isNull())
-        error = reader.errorString();
-    return image;
-}
-
-// A header a TGA file could have: a known image type with a pixel depth it allows, a colour map
-// where the type needs one, and a size.
-bool couldBeTga(std::span<const std::uint8_t> data) {
-    if (data.size() < 18 || data[1] > 1)
-        return false;
-    const int type = data[2] & ~8; // the run-length coded types are the plain ones + 8
-    const int depth = data[16];
-    const bool sized = (data[12] | data[13]) != 0 && (data[14] | data[15]) != 0;
-    switch (type) {
-    case 1: // colour-mapped
-        return sized && data[1] == 1 && (depth == 8 || depth == 16);
-    case 2: // true colour
-        return sized && (depth == 15 || depth == 16 || depth == 24 || depth == 32);
-    case 3: // grey
-        return sized && (depth == 8 || depth == 16);
+// Qt's name of the reader for a format read through Qt.
+const char* readerName(PictureFormat format) {
+    switch (format) {
+    case PictureFormat::Gif:
+        return "gif";
+    case PictureFormat::Tiff:
+        return "tiff";
+    case PictureFormat::WebP:
+        return "webp";
+    case PictureFormat::Ico:
+        return "ico";
+    case PictureFormat::Pnm:
+        return "ppm"; // the same reader as "pbm" and "pgm": it reads all six kinds
     default:
-        return false;
+        raise(ErrInvalidPicture);
     }
 }
 
-QBuffer* openOver(QBuffer& device, std::span<const std::uint8_t> data) {
+QImage read(std::span<const std::uint8_t> data, PictureFormat format) {
+    const char* name = readerName(format);
+    QImageReader::setAllocationLimit(ReaderAllocationLimitMB);
+    QBuffer device;
     device.setData(QByteArray::fromRawData(reinterpret_cast<const char*>(data.data()),
                                            static_cast<qsizetype>(data.size())));
     device.open(QIODevice::ReadOnly);
-    return &device;
+    QImageReader reader(&device, name);
+    // Only the reader asked for: Qt would otherwise hand data that reader refuses to whichever
+    // plugin claims it.
+    reader.setAutoDetectImageFormat(false);
+    reader.setDecideFormatFromContent(false);
+    reader.setAutoTransform(true);
+    if (!reader.canRead())
+        throw RuntimeError(ErrInvalidPicture, reader.errorString());
+    // Refuse a huge claimed size before the reader takes memory for it.
+    if (const QSize size = reader.size(); size.isValid())
+        checkPictureSize(size.width(), size.height(), data.size());
+    QImage image = reader.read();
+    if (image.isNull())
+        throw RuntimeError(ErrInvalidPicture, reader.errorString());
+    return image;
 }
 
-QImage read(std::span<const std::uint8_t> data) {
-    QImageReader::setAllocationLimit(ReaderAllocationLimitMB);
-    QBuffer device;
-    openOver(device, data);
-    QString error;
-    QImage image = readAs(device, {}, data.size(), error);
-    // TGA has no signature: a TGA file whose header happens to look like a cursor's is handed to
-    // the cursor reader, which fails. Such a file gets a second chance as what it is.
-    if (image.isNull() && couldBeTga(data)) {
-        QString ignored;
-        image = readAs(device, "tga", data.size(), ignored);
+bool startsWith(std::span<const std::uint8_t> data, std::size_t at, std::string_view bytes) {
+    return at <= data.size() && data.size() - at >= bytes.size() &&
+           std::equal(bytes.begin(), bytes.end(), data.begin() + static_cast<std::ptrdiff_t>(at),
+                      [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; });
+}
+
+std::uint32_t le16(std::span<const std::uint8_t> data, std::size_t at) {
+    return data[at] | data[at + 1] << 8;
+}
+
+std::uint32_t le32(std::span<const std::uint8_t> data, std::size_t at) {
+    return le16(data, at) | le16(data, at + 2) << 16;
+}
+
+// ICO's own mark (00 00 01 00) is weak, and a few other files begin with it; the directory and
+// the first picture must fit too.
+bool looksLikeIco(std::span<const std::uint8_t> head) {
+    constexpr std::size_t EntrySize = 16;
+    if (head.size() < 6 + EntrySize || le16(head, 0) != 0 || le16(head, 2) != 1 ||
+        le16(head, 4) == 0)
+        return false;
+    const std::size_t count = le16(head, 4);
+    const std::size_t directoryEnd = 6 + count * EntrySize;
+    for (std::size_t entry = 6; entry < directoryEnd && entry + EntrySize <= head.size();
+         entry += EntrySize) {
+        const std::uint32_t planes = le16(head, entry + 4);
+        const std::uint32_t bits = le16(head, entry + 6);
+        const bool knownBits = bits == 0 || bits == 1 || bits == 4 || bits == 8 || bits == 16 ||
+                               bits == 24 || bits == 32;
+        if (planes > 1 || !knownBits || le32(head, entry + 8) == 0 ||
+            le32(head, entry + 12) < directoryEnd)
+            return false;
     }
-    if (image.isNull())
-        throw RuntimeError(ErrInvalidPicture, error);
-    return image;
+    const std::size_t first = le32(head, 6 + 12);
+    return startsWith(head, first, "\x89PNG\r\n\x1A\n") ||
+           (startsWith(head, first, std::string_view("\x28\0\0\0", 4)) &&
+            startsWith(head, first + 12, std::string_view("\x01\0", 2)));
+}
+
+bool isPnmSpace(std::uint8_t c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// "P1" to "P6", then the width, the height and (but for bitmaps) the largest sample value, each
+// after white space or comments, and one white space character.
+bool looksLikePnm(std::span<const std::uint8_t> head) {
+    if (head.size() < 3 || head[0] != 'P' || head[1] < '1' || head[1] > '6')
+        return false;
+    const bool bitmap = head[1] == '1' || head[1] == '4';
+    std::size_t at = 2;
+    for (int field = 0; field < (bitmap ? 2 : 3); ++field) {
+        const std::size_t before = at;
+        while (at < head.size() && (isPnmSpace(head[at]) || head[at] == '#')) {
+            if (head[at] == '#')
+                while (at < head.size() && head[at] != '\n' && head[at] != '\r')
+                    ++at;
+            else
+                ++at;
+        }
+        const bool separated = at != before;
+        std::uint32_t value = 0;
+        std::size_t digits = 0;
+        for (; at < head.size() && head[at] >= '0' && head[at] <= '9'; ++at, ++digits)
+            value = digits < 8 ? value * 10 + (head[at] - '0') : value;
+        const std::uint32_t largest = field == 2 ? 65535 : 9999999;
+        if (!separated || digits == 0 || digits > 7 || value == 0 || value > largest)
+            return false;
+    }
+    return at < head.size() && isPnmSpace(head[at]);
 }
 
 } // namespace
 
-bool imageReaderTakes(std::span<const std::uint8_t> head) {
-    QBuffer device;
-    return !QImageReader::imageFormat(openOver(device, head)).isEmpty() || couldBeTga(head);
+PictureFormat imageReaderFormat(std::span<const std::uint8_t> head) {
+    if (startsWith(head, 0, "GIF87a") || startsWith(head, 0, "GIF89a"))
+        return PictureFormat::Gif;
+    if (startsWith(head, 0, std::string_view("II*\0", 4)) ||
+        startsWith(head, 0, std::string_view("MM\0*", 4)))
+        return PictureFormat::Tiff;
+    if (startsWith(head, 0, "RIFF") && startsWith(head, 8, "WEBP") &&
+        (startsWith(head, 12, "VP8 ") || startsWith(head, 12, "VP8L") ||
+         startsWith(head, 12, "VP8X")))
+        return PictureFormat::WebP;
+    if (looksLikeIco(head))
+        return PictureFormat::Ico;
+    if (looksLikePnm(head))
+        return PictureFormat::Pnm;
+    return PictureFormat::None;
 }
 
-void decodeWithImageReader(std::span<const std::uint8_t> data, const TargetAllocator& allocate) {
+void decodeWithImageReader(std::span<const std::uint8_t> data, PictureFormat format,
+                           const TargetAllocator& allocate) {
     QImage image;
     std::optional<ColourTransform> colour;
     bool deep = false; // 16 bits a channel, converted through the picture's profile
     try {
-        image = read(data);
+        image = read(data, format);
         // Readers may give a frame larger than they announced.
         checkPictureSize(image.width(), image.height(), data.size());
         const bool transparent = image.hasAlphaChannel();

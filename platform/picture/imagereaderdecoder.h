@@ -1,21 +1,25 @@
 #pragma once
 
 #include "platform/picture/decodetarget.h"
+#include "platform/picture/pictureformat.h"
 
 #include <cstdint>
 #include <span>
 
 namespace platform {
 
-// Whether one of Qt's image readers takes a file that starts with `head` (or the file may be a
-// TGA, which has no signature).
-bool imageReaderTakes(std::span<const std::uint8_t> head);
+// Which of the formats read through Qt a file that starts with `head` is, by its own signature:
+// GIF, TIFF (classic), WebP, ICO (a directory whose entries fit, its first picture a bitmap or a
+// PNG) or PNM (the header's numbers included); None for anything else, whatever plugin would
+// take it.
+PictureFormat imageReaderFormat(std::span<const std::uint8_t> head);
 
-// Decodes a picture through Qt's image readers (GIF's first frame, and whatever the installed
-// plugins read: TIFF, WebP, TGA, ICO ...), turned upright by the file's own orientation, with
-// transparency laid onto white. The bytes are read where they lie, not copied.
-// Throws RuntimeError: 481 when no reader takes the data or the reader fails (a size beyond the
-// loader's bound included), 7 when memory runs out.
-void decodeWithImageReader(std::span<const std::uint8_t> data, const TargetAllocator& allocate);
+// Decodes a picture of one of those formats with Qt's reader for it, never one the content
+// names (GIF's first frame), turned upright by the file's own orientation, with transparency laid
+// onto white. The bytes are read where they lie, not copied.
+// Throws RuntimeError: 481 when `format` is none of those, or the reader refuses the data or
+// fails (a size beyond the loader's bound included), 7 when memory runs out.
+void decodeWithImageReader(std::span<const std::uint8_t> data, PictureFormat format,
+                           const TargetAllocator& allocate);
 
 } // namespace platform

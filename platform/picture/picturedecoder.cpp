@@ -7,11 +7,12 @@
 #include "platform/picture/jpegdecoder.h"
 #include "platform/picture/pictureformat.h"
 #include "platform/picture/pngdecoder.h"
+#include "platform/picture/tgadecoder.h"
 
 namespace platform {
 
 void decodePicture(std::span<const std::uint8_t> data, const TargetAllocator& allocate) {
-    switch (pictureFormat(data)) {
+    switch (const PictureFormat format = pictureFormat(data)) {
     case PictureFormat::Jpeg:
         return decodeJpeg(data, allocate);
     case PictureFormat::Png:
@@ -20,8 +21,14 @@ void decodePicture(std::span<const std::uint8_t> data, const TargetAllocator& al
         return decodeBmp(data, allocate);
     case PictureFormat::Heif:
         return decodeHeif(data, allocate);
-    case PictureFormat::ImageReader:
-        return decodeWithImageReader(data, allocate);
+    case PictureFormat::Tga:
+        return decodeTga(data, allocate);
+    case PictureFormat::Gif:
+    case PictureFormat::Tiff:
+    case PictureFormat::WebP:
+    case PictureFormat::Ico:
+    case PictureFormat::Pnm:
+        return decodeWithImageReader(data, format, allocate);
     case PictureFormat::None:
         break;
     }

@@ -6,6 +6,7 @@
 #include "platform/picture/imagereaderdecoder.h"
 #include "platform/picture/jpegheader.h"
 #include "platform/picture/pngdecoder.h"
+#include "platform/picture/tgadecoder.h"
 
 #include <algorithm>
 
@@ -24,8 +25,10 @@ PictureFormat pictureFormat(std::span<const std::uint8_t> head) {
     // Any other file-type box is a video or another container, whatever its next bytes say.
     if (head.size() >= 8 && head[4] == 'f' && head[5] == 't' && head[6] == 'y' && head[7] == 'p')
         return PictureFormat::None;
-    if (imageReaderTakes(head))
-        return PictureFormat::ImageReader;
+    if (const PictureFormat format = imageReaderFormat(head); format != PictureFormat::None)
+        return format;
+    if (looksLikeTga(head))
+        return PictureFormat::Tga;
     return PictureFormat::None;
 }
 
@@ -41,7 +44,12 @@ std::int64_t largestPictureFile(PictureFormat format) {
         return MaxPicturePixels * 4 + Metadata;
     case PictureFormat::Bmp:
     case PictureFormat::Png:
-    case PictureFormat::ImageReader:
+    case PictureFormat::Tga:
+    case PictureFormat::Gif:
+    case PictureFormat::Tiff:
+    case PictureFormat::WebP:
+    case PictureFormat::Ico:
+    case PictureFormat::Pnm:
         return MaxPicturePixels * 8 + Metadata;
     }
     return 0;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <numeric>
 
 namespace testsupport {
 
@@ -192,23 +193,86 @@ QByteArray gifFile(int width, int height, const std::vector<std::vector<int>>& f
     return out;
 }
 
-QByteArray tgaFile(const QImage& image) {
-    QByteArray out(2, '\0');
-    out += '\x02'; // uncompressed true colour
-    out += QByteArray(9, '\0');
-    putU16(out, image.width());
-    putU16(out, image.height());
-    out += '\x18'; // 24 bits
-    out += '\0';   // rows bottom-up (Qt's reader takes no other order)
-    for (int y = image.height() - 1; y >= 0; --y)
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb c = image.pixel(x, y);
-            out += static_cast<char>(qBlue(c));
-            out += static_cast<char>(qGreen(c));
-            out += static_cast<char>(qRed(c));
-        }
-    out += QByteArray(8, '\0') + QByteArray("TRUEVISION-XFILE.", 18); // the version 2 footer
+namespace {
+
+// A 15-, 16-, 24- or 32-bit TGA pixel or colour-map entry (16: the top bit for alpha).
+QByteArray tgaColour(QRgb c, int bits) {
+    QByteArray out;
+    if (bits <= 16)
+        putU16(out, (bits == 16 && qAlpha(c) >= 128 ? 0x8000 : 0) | (qRed(c) >> 3) << 10 |
+                        (qGreen(c) >> 3) << 5 | qBlue(c) >> 3);
+    else
+        out = QByteArray{} + char(qBlue(c)) + char(qGreen(c)) + char(qRed(c)) + char(qAlpha(c));
+    return out.left(bits == 24 ? 3 : 4);
+}
+
+// Runs of equal pixels as run packets, the pixels between them as raw packets, at most 128 each.
+QByteArray runLengthCoded(const std::vector<QByteArray>& pixels) {
+    const auto same = [&](std::size_t i) {
+        return i + 1 < pixels.size() && pixels[i + 1] == pixels[i];
+    };
+    QByteArray out;
+    for (std::size_t at = 0, n = 1; at < pixels.size(); at += n, n = 1) {
+        const bool run = same(at);
+        while (at + n < pixels.size() && n < 128 && (run ? same(at + n - 1) : !same(at + n)))
+            ++n;
+        out += static_cast<char>((run ? 0x80 : 0) | (n - 1));
+        for (std::size_t i = 0; i < (run ? 1 : n); ++i)
+            out += pixels[at + i];
+    }
     return out;
+}
+
+} // namespace
+
+QByteArray tgaFile(const QImage& image, const TgaLayout& layout) {
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    std::vector<QRgb> palette;
+    std::vector<QByteArray> pixels;
+    for (int row = 0; row < argb.height(); ++row)
+        for (int column = 0; column < argb.width(); ++column) {
+            QRgb c = argb.pixel(layout.rightToLeft ? argb.width() - 1 - column : column,
+                                layout.topDown ? row : argb.height() - 1 - row);
+            c = layout.alphaMeaning == 4 ? qPremultiply(c) : c;
+            QByteArray pixel;
+            if (layout.type == 1) {
+                auto found = std::find(palette.begin(), palette.end(), c);
+                if (found == palette.end())
+                    found = palette.insert(palette.end(), c);
+                putU16(pixel, layout.mapFirst + static_cast<int>(found - palette.begin()));
+            } else if (layout.type == 3) {
+                pixel = QByteArray{} + char(qRed(c)) + char(qAlpha(c));
+            } else {
+                pixel = tgaColour(c, layout.bits);
+            }
+            pixels.push_back(pixel.left((layout.bits + 7) / 8));
+        }
+    QByteArray out(1, static_cast<char>(layout.idLength));
+    out += static_cast<char>(layout.type == 1 ? 1 : 0);
+    out += static_cast<char>(layout.type + (layout.runLength ? 8 : 0));
+    putU16(out, layout.type == 1 ? layout.mapFirst : 0);
+    putU16(out, static_cast<int>(palette.size()));
+    out += static_cast<char>(layout.type == 1 ? layout.mapBits : 0);
+    out += QByteArray(4, '\0'); // where the picture lies on a screen: ignored
+    putU16(out, argb.width());
+    putU16(out, argb.height());
+    out += static_cast<char>(layout.bits);
+    out += static_cast<char>(layout.alphaBits | (layout.rightToLeft ? 16 : 0) |
+                             (layout.topDown ? 32 : 0));
+    out += QByteArray(layout.idLength, 'K');
+    for (const QRgb c : palette)
+        out += tgaColour(c, layout.mapBits);
+    out += layout.runLength ? runLengthCoded(pixels)
+                            : std::accumulate(pixels.begin(), pixels.end(), QByteArray{});
+    if (!layout.footer)
+        return out;
+    QByteArray area; // the extension area: its size (495), what the alpha means
+    QByteArray footer;
+    if (layout.alphaMeaning >= 0) {
+        area = QByteArray("\xEF\x01", 2) + QByteArray(492, '\0') + char(layout.alphaMeaning);
+        putU16(footer, static_cast<int>(out.size()));
+    }
+    return out + area + footer.leftJustified(8, '\0') + QByteArray("TRUEVISION-XFILE.", 18);
 }
 
 QByteArray withExifOrientation(const QByteArray& jpeg, int orientation, bool bigEndian) {

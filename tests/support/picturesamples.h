@@ -66,13 +66,30 @@ QByteArray testData(const QString& name);
 // A picture file's bytes as Qt writes them.
 QByteArray encoded(const QImage& image, const char* format, int quality = -1);
 
-// Qt reads GIF and TGA but writes neither: these write the sample-sized pictures by hand.
+// Qt writes neither GIF nor TGA: these write them by hand.
 // A GIF of one or more frames (colour indices into the eight sample colours, row by row), the
 // given index transparent (-1: none).
 QByteArray gifFile(int width, int height, const std::vector<std::vector<int>>& frames,
                    int transparent = -1);
-// An uncompressed 24-bit TGA of the picture.
-QByteArray tgaFile(const QImage& image);
+
+// How tgaFile lays a picture out; by default as ImageMagick does: 24 bits, uncompressed, rows
+// from the bottom, no footer.
+struct TgaLayout {
+    int type = 2;      // 1 colour-mapped (the picture's colours in order of appearance), 2 true
+                       // colour, 3 grey (the red samples)
+    int bits = 24;     // bits a pixel (colour-mapped: an index of 8 or 16 bits)
+    int mapBits = 24;  // bits a colour-map entry
+    int alphaBits = 0; // declared in the header; the values are the picture's alpha
+    bool runLength = false; // packets run on across rows
+    bool topDown = false;
+    bool rightToLeft = false;
+    bool footer = false;   // the footer of version 2
+    int alphaMeaning = -1; // with the footer, an extension area saying this of the alpha (4:
+                           // premultiplied, and so are the colours written)
+    int idLength = 0;      // bytes of image ID
+    int mapFirst = 0;      // the index of the colour map's first entry
+};
+QByteArray tgaFile(const QImage& image, const TgaLayout& layout = {});
 
 // A JPEG stream with an EXIF block carrying this orientation, placed right after its start marker.
 QByteArray withExifOrientation(const QByteArray& jpeg, int orientation, bool bigEndian = false);

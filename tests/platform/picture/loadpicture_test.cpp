@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <span>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -126,6 +127,39 @@ INSTANTIATE_TEST_SUITE_P(
                     Format{"palette2-interlaced.png", nullptr, 4}, Format{"palette4.png"},
                     Format{"palette8-interlaced-clear-black.png", nullptr, 8, false, true},
                     Format{"rgba16.png"}));
+
+// The sample as a TGA file, with alpha 255; with clear black pixels (1); with every alpha 0 (2).
+template <TgaLayout layout, int alpha = 0> QByteArray tga() {
+    QImage image = samplePicture().convertToFormat(QImage::Format_ARGB32);
+    for (QRgb& pixel : std::span(reinterpret_cast<QRgb*>(image.bits()), image.sizeInBytes() / 4))
+        pixel = alpha == 2 ? pixel & 0xFFFFFF : alpha == 1 && pixel == sampleColour(0) ? 0 : pixel;
+    return tgaFile(image, layout);
+}
+
+// TGA through our own reader, in every layout. Black shows white where it is transparent.
+INSTANTIATE_TEST_SUITE_P(
+    Tga, LoadPictureFormats,
+    testing::Values(
+        Format{"imagemagick.tga", tga<TgaLayout{}>},
+        Format{"rle-top-down-right-to-left-footer.tga",
+               tga<TgaLayout{
+                   .runLength = true, .topDown = true, .rightToLeft = true, .footer = true}>},
+        Format{"rgb32-rle.tga", tga<TgaLayout{.bits = 32, .alphaBits = 8, .runLength = true}, 1>, 8,
+               false, true},
+        Format{"rgb32-alpha-all-zero.tga", tga<TgaLayout{.bits = 32, .alphaBits = 8}, 2>},
+        Format{"rgb32-alpha-undeclared.tga", tga<TgaLayout{.bits = 32}, 1>},
+        Format{"rgb16.tga", tga<TgaLayout{.bits = 16, .alphaBits = 1}, 1>, 8, false, true},
+        Format{"rgb15.tga", tga<TgaLayout{.bits = 15}>},
+        Format{"map8-15-rle.tga",
+               tga<TgaLayout{.type = 1, .bits = 8, .mapBits = 15, .runLength = true}>},
+        Format{"map8-32.tga",
+               tga<TgaLayout{.type = 1, .bits = 8, .mapBits = 32, .alphaBits = 8}, 1>, 8, false,
+               true},
+        Format{"map16-16.tga",
+               tga<TgaLayout{.type = 1, .bits = 16, .mapBits = 16, .idLength = 7, .mapFirst = 5}>},
+        Format{"grey8-rle.tga", tga<TgaLayout{.type = 3, .bits = 8, .runLength = true}>, 8, true},
+        Format{"grey16.tga", tga<TgaLayout{.type = 3, .bits = 16, .alphaBits = 8}>, 8, true}),
+    [](const auto& info) { return std::to_string(info.index); });
 
 // HEIC and AVIF files of the four quarters, written so that they show upright at their size.
 struct Lossy {
