@@ -149,8 +149,8 @@ Bitmap snapshot(const Bitmap& src, const Area& a) {
     copyOf.bitsPerPixel = src.bitsPerPixel;
     copyOf.topDown = true;
     copyOf.stride = (a.w * src.bitsPerPixel + 31) / 32 * 4;
-    copyOf.memory = detail::PixelMemory::allocate(static_cast<std::size_t>(copyOf.stride) *
-                                                  static_cast<std::size_t>(a.h));
+    copyOf.memory = PixelMemory::allocate(static_cast<std::size_t>(copyOf.stride) *
+                                          static_cast<std::size_t>(a.h));
     if (copyOf.memory)
         copy(copyOf, src, Area{0, 0, a.sx, a.sy, a.w, a.h});
     return copyOf;

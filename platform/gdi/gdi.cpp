@@ -17,40 +17,58 @@ namespace {
 // The desktop window is the one window this layer knows; it is not an object of the table.
 constexpr HWND kDesktopWindow = 0x10;
 
-using Contents = detail::PixelMemory::Contents;
+using Contents = PixelMemory::Contents;
 
-// A bitmap of the given size and format, its pixel memory zeroed (for Undefined: only the row
-// padding); 0 when it cannot be made.
-HBITMAP makeBitmap(std::int32_t width, std::int32_t height, int bitsPerPixel, bool topDown,
-                   bool isDibSection, Contents contents = Contents::Zeroed) {
+std::int64_t strideOf(std::int32_t width, int bitsPerPixel) {
+    return (std::int64_t{width} * bitsPerPixel + 31) / 32 * 4;
+}
+
+// Pixel memory for a bitmap of the given size and format: zeroed, or for Undefined only the row
+// padding. Empty when the size is impossible or the memory cannot be had.
+PixelMemory bitmapPixels(std::int32_t width, std::int32_t height, int bitsPerPixel,
+                         Contents contents) {
     if (width <= 0 || height <= 0)
-        return 0;
-    const std::int64_t stride = (std::int64_t{width} * bitsPerPixel + 31) / 32 * 4;
+        return {};
+    const std::int64_t stride = strideOf(width, bitsPerPixel);
     const std::int64_t bytes = stride * height;
     if (bytes > std::numeric_limits<std::int32_t>::max())
+        return {};
+    PixelMemory memory = PixelMemory::allocate(static_cast<std::size_t>(bytes), contents);
+    // The padding is nobody's to write: it never carries bytes of an earlier bitmap.
+    const auto rowBytes = static_cast<std::size_t>((std::int64_t{width} * bitsPerPixel + 7) / 8);
+    if (memory && contents == Contents::Undefined && rowBytes < static_cast<std::size_t>(stride)) {
+        for (std::int32_t row = 0; row < height; ++row)
+            std::memset(memory.data() + static_cast<std::size_t>(row) * stride + rowBytes, 0,
+                        static_cast<std::size_t>(stride) - rowBytes);
+    }
+    return memory;
+}
+
+// A bitmap of the given size and format over memory made for it by bitmapPixels; 0 when there is
+// none.
+HBITMAP addBitmap(std::int32_t width, std::int32_t height, int bitsPerPixel, bool topDown,
+                  bool isDibSection, PixelMemory memory) {
+    if (!memory)
         return 0;
     Bitmap bitmap;
     bitmap.width = width;
     bitmap.height = height;
     bitmap.bitsPerPixel = bitsPerPixel;
     bitmap.topDown = topDown;
-    bitmap.stride = static_cast<std::int32_t>(stride);
+    bitmap.stride = static_cast<std::int32_t>(strideOf(width, bitsPerPixel));
     bitmap.isDibSection = isDibSection;
-    bitmap.memory = detail::PixelMemory::allocate(static_cast<std::size_t>(bytes), contents);
-    if (!bitmap.memory)
-        return 0;
-    // The padding is nobody's to write: it never carries bytes of an earlier bitmap.
-    const auto rowBytes = static_cast<std::size_t>((std::int64_t{width} * bitsPerPixel + 7) / 8);
-    if (contents == Contents::Undefined && rowBytes < static_cast<std::size_t>(stride)) {
-        for (std::int32_t row = 0; row < height; ++row)
-            std::memset(bitmap.memory.data() + static_cast<std::size_t>(row) * stride + rowBytes, 0,
-                        static_cast<std::size_t>(stride) - rowBytes);
-    }
+    bitmap.memory = std::move(memory);
     try {
         return objects().add(std::move(bitmap));
     } catch (const std::bad_alloc&) {
         return 0;
     }
+}
+
+HBITMAP makeBitmap(std::int32_t width, std::int32_t height, int bitsPerPixel, bool topDown,
+                   bool isDibSection, Contents contents = Contents::Zeroed) {
+    return addBitmap(width, height, bitsPerPixel, topDown, isDibSection,
+                     bitmapPixels(width, height, bitsPerPixel, contents));
 }
 
 bool isDc(HDC hdc) {
@@ -106,20 +124,33 @@ int ReleaseDC(HWND hwnd, HDC hdc) {
 
 namespace {
 
-HBITMAP makeDibSection(const BITMAPINFOHEADER* header, void** bits, Contents contents) {
-    if (bits)
-        *bits = nullptr;
-    if (!header || header->biSize < sizeof(BITMAPINFOHEADER) || header->biPlanes != 1 ||
-        header->biCompression != BI_RGB || (header->biBitCount != 24 && header->biBitCount != 32) ||
-        header->biHeight == std::numeric_limits<std::int32_t>::min())
-        return 0;
-    const bool topDown = header->biHeight < 0;
-    const HBITMAP handle =
-        makeBitmap(header->biWidth, topDown ? -header->biHeight : header->biHeight,
-                   header->biBitCount, topDown, true, contents);
+bool validDibHeader(const BITMAPINFOHEADER* header) {
+    return header && header->biSize >= sizeof(BITMAPINFOHEADER) && header->biPlanes == 1 &&
+           header->biCompression == BI_RGB &&
+           (header->biBitCount == 24 || header->biBitCount == 32) &&
+           header->biHeight != std::numeric_limits<std::int32_t>::min();
+}
+
+std::int32_t rowsOf(const BITMAPINFOHEADER& header) {
+    return header.biHeight < 0 ? -header.biHeight : header.biHeight;
+}
+
+HBITMAP addDibSection(const BITMAPINFOHEADER& header, PixelMemory memory, void** bits) {
+    const HBITMAP handle = addBitmap(header.biWidth, rowsOf(header), header.biBitCount,
+                                     header.biHeight < 0, true, std::move(memory));
     if (handle && bits)
         *bits = objects().bitmap(handle)->memory.data();
     return handle;
+}
+
+HBITMAP makeDibSection(const BITMAPINFOHEADER* header, void** bits, Contents contents) {
+    if (bits)
+        *bits = nullptr;
+    if (!validDibHeader(header))
+        return 0;
+    return addDibSection(
+        *header, bitmapPixels(header->biWidth, rowsOf(*header), header->biBitCount, contents),
+        bits);
 }
 
 } // namespace
@@ -136,6 +167,22 @@ HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFOHEADER* header, std::uint32_t 
 
 HBITMAP CreateDIBSectionToOverwrite(const BITMAPINFOHEADER* header, void** bits) {
     return makeDibSection(header, bits, Contents::Undefined);
+}
+
+PixelMemory AllocateDIBPixels(const BITMAPINFOHEADER* header, PixelMemory::Contents contents) {
+    if (!validDibHeader(header))
+        return {};
+    return bitmapPixels(header->biWidth, rowsOf(*header), header->biBitCount, contents);
+}
+
+HBITMAP AdoptDIBSection(const BITMAPINFOHEADER* header, PixelMemory memory, void** bits) {
+    if (bits)
+        *bits = nullptr;
+    if (!validDibHeader(header) || header->biWidth <= 0 || header->biHeight == 0 ||
+        memory.size() != static_cast<std::size_t>(strideOf(header->biWidth, header->biBitCount) *
+                                                  rowsOf(*header)))
+        return 0;
+    return addDibSection(*header, std::move(memory), bits);
 }
 
 HBITMAP CreateCompatibleBitmap(HDC hdc, int width, int height) {

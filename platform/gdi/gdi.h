@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/gdi/pixelmemory.h"
+
 #include <cstdint>
 
 // The drawing services the image buffer is built on: device contexts, bitmaps and DIB sections
@@ -62,6 +64,8 @@ constexpr std::uint32_t WHITENESS = 0x00FF0062;
 constexpr std::uint32_t CF_BITMAP = 2;
 constexpr std::uint32_t CF_DIB = 8;
 
+// The handles and the objects behind them belong to the user-interface thread.
+
 // Device contexts. CreateCompatibleDC(0) makes a memory DC compatible with the screen; a new
 // memory DC holds the 1x1 stock bitmap. The desktop's DC (GetDC) has no pixels of its own here:
 // nothing can be selected into it and transfers from or to it fail.
@@ -80,6 +84,16 @@ HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFOHEADER* header, std::uint32_t 
 // as it is (only the row padding is zeroed), which saves clearing 36 MB for a 12-megapixel
 // picture. Not a Windows function.
 HBITMAP CreateDIBSectionToOverwrite(const BITMAPINFOHEADER* header, void** bits);
+// A DIB section in two steps, for pixels made away from the user-interface thread (these two are
+// not Windows functions). AllocateDIBPixels makes the memory of a section that the header
+// describes (as CreateDIBSection takes it: 24 or 32 bits, BI_RGB), zeroed or, for Undefined, with
+// only the row padding zeroed; it touches no handle, so it may run on any thread. Empty when the
+// header is refused or the memory cannot be had. AdoptDIBSection, on the thread of the handles,
+// makes a section of the header's size that takes over such memory, without a copy; 0 when the
+// header is refused or the memory does not fit it (the memory is then freed).
+PixelMemory AllocateDIBPixels(const BITMAPINFOHEADER* header,
+                              PixelMemory::Contents contents = PixelMemory::Contents::Zeroed);
+HBITMAP AdoptDIBSection(const BITMAPINFOHEADER* header, PixelMemory memory, void** bits);
 // A bitmap in the screen's format (32 bits per pixel, top-down), zeroed; hdc must be a DC.
 HBITMAP CreateCompatibleBitmap(HDC hdc, int width, int height);
 // Selects a bitmap into a memory DC and returns the one it held; 0 on failure (a bitmap can be in

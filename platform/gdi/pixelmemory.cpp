@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <utility>
@@ -39,9 +40,10 @@ void unmap(const Block& block) noexcept {
 
 } // namespace
 
-// The freed large blocks, oldest first. Only the program's one thread touches bitmaps, so the pool
-// needs no lock. A batch run holds at most a picture and a buffer at once, and frees each before
-// making the next of its kind: two spare blocks are all it ever draws on.
+// The freed large blocks, oldest first. Worker threads of the picture loader take and give
+// blocks too, so every look at the list is locked; clearing and unmapping happen outside the lock.
+// A batch run holds at most a picture and a buffer at once, and frees each before making the next
+// of its kind: two spare blocks are all it draws on, besides what its read-ahead holds.
 class Pool {
 public:
     ~Pool() {
@@ -51,16 +53,20 @@ public:
 
     // A spare block of at least `bytes` and at most twice that, cleared over `bytes` if asked.
     Block take(std::size_t bytes, bool clear) noexcept {
-        auto best = blocks_.end();
-        for (auto it = blocks_.begin(); it != blocks_.end(); ++it) {
-            if (it->capacity >= bytes && it->capacity / 2 <= bytes &&
-                (best == blocks_.end() || it->capacity < best->capacity))
-                best = it;
+        Block block{nullptr, 0};
+        {
+            const std::lock_guard lock(mutex_);
+            auto best = blocks_.end();
+            for (auto it = blocks_.begin(); it != blocks_.end(); ++it) {
+                if (it->capacity >= bytes && it->capacity / 2 <= bytes &&
+                    (best == blocks_.end() || it->capacity < best->capacity))
+                    best = it;
+            }
+            if (best == blocks_.end())
+                return block;
+            block = *best;
+            blocks_.erase(best);
         }
-        if (best == blocks_.end())
-            return {nullptr, 0};
-        const Block block = *best;
-        blocks_.erase(best);
         // Clearing costs about a third of what first-touch faults on fresh pages cost.
         if (clear)
             std::memset(block.data, 0, bytes);
@@ -68,26 +74,39 @@ public:
     }
 
     void give(const Block& block) noexcept {
-        if (limit_ <= 0) {
-            unmap(block);
-            return;
+        std::vector<Block> surplus;
+        {
+            const std::lock_guard lock(mutex_);
+            try {
+                if (limit_ > 0)
+                    blocks_.push_back(block);
+                else
+                    surplus.push_back(block);
+            } catch (...) {
+                unmap(block);
+                return;
+            }
+            trim(surplus);
         }
-        try {
-            blocks_.push_back(block);
-        } catch (...) {
-            unmap(block);
-            return;
-        }
-        trim();
+        unmapAll(surplus);
     }
 
     void setLimit(int blocks) noexcept {
-        limit_ = std::max(blocks, 0);
-        trim();
+        std::vector<Block> surplus;
+        {
+            const std::lock_guard lock(mutex_);
+            limit_ = std::max(blocks, 0);
+            trim(surplus);
+        }
+        unmapAll(surplus);
     }
-    int limit() const noexcept { return limit_; }
+    int limit() const noexcept {
+        const std::lock_guard lock(mutex_);
+        return limit_;
+    }
 
     std::size_t bytes() const noexcept {
+        const std::lock_guard lock(mutex_);
         std::size_t total = 0;
         for (const Block& b : blocks_)
             total += b.capacity;
@@ -95,13 +114,24 @@ public:
     }
 
 private:
-    void trim() noexcept {
+    // Moves the oldest blocks beyond the limit into surplus (or unmaps them when it is full).
+    void trim(std::vector<Block>& surplus) noexcept {
         while (blocks_.size() > static_cast<std::size_t>(limit_)) {
-            unmap(blocks_.front());
+            try {
+                surplus.push_back(blocks_.front());
+            } catch (...) {
+                unmap(blocks_.front());
+            }
             blocks_.erase(blocks_.begin());
         }
     }
 
+    static void unmapAll(const std::vector<Block>& blocks) noexcept {
+        for (const Block& b : blocks)
+            unmap(b);
+    }
+
+    mutable std::mutex mutex_;
     std::vector<Block> blocks_;
     int limit_ = 2;
 };
@@ -110,6 +140,12 @@ Pool& pool() {
     static Pool instance;
     return instance;
 }
+
+} // namespace gdi::detail
+
+namespace gdi {
+
+using detail::pool;
 
 PixelMemory PixelMemory::allocate(std::size_t bytes, Contents contents) noexcept {
     PixelMemory memory;
@@ -120,9 +156,9 @@ PixelMemory PixelMemory::allocate(std::size_t bytes, Contents contents) noexcept
         memory.size_ = memory.data_ ? bytes : 0;
         return memory;
     }
-    Block block = pool().take(bytes, contents == Contents::Zeroed);
+    detail::Block block = pool().take(bytes, contents == Contents::Zeroed);
     if (!block.data)
-        block = mapFresh(bytes);
+        block = detail::mapFresh(bytes);
     if (block.data) {
         memory.data_ = block.data;
         memory.size_ = bytes;
@@ -159,10 +195,6 @@ void PixelMemory::release() noexcept {
     data_ = nullptr;
     size_ = capacity_ = 0;
 }
-
-} // namespace gdi::detail
-
-namespace gdi {
 
 void setRecycledBlockLimit(int blocks) noexcept {
     detail::pool().setLimit(blocks);

@@ -3,12 +3,14 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace gdi::detail {
+namespace gdi {
 
 // The pixel memory of one bitmap: zeroed when handed out, returned when the bitmap goes.
 // Large blocks are recycled: a fresh multi-megabyte block costs a page fault per page on first
 // touch, several times what clearing a recycled block costs, so a few freed blocks are kept and
 // handed out again (cleared). Small blocks come from the ordinary heap.
+// Pixel memory may be taken and given back on any thread: the picture loader decodes pictures on
+// worker threads before a bitmap adopts their memory on the user-interface thread.
 class PixelMemory {
 public:
     enum class Contents {
@@ -30,6 +32,8 @@ public:
 
     std::uint8_t* data() const noexcept { return data_; }
     std::size_t size() const noexcept { return size_; }
+    // Bytes it holds from the system: its size rounded up to whole pages for a recycled block.
+    std::size_t footprint() const noexcept { return capacity_ != 0 ? capacity_ : size_; }
     explicit operator bool() const noexcept { return data_ != nullptr; }
 
 private:
@@ -43,15 +47,6 @@ private:
 // Blocks at least this large are mapped from the system and recycled.
 constexpr std::size_t kRecycledBlockMinimum = std::size_t{1} << 20;
 
-class Pool;
-// The pool of freed blocks. Whatever holds pixel memory in a static object calls this first, so
-// that the pool is made before it and outlives it.
-Pool& pool();
-
-} // namespace gdi::detail
-
-namespace gdi {
-
 // How many freed blocks are kept at most (2 at first; 0: none, every block goes straight back).
 void setRecycledBlockLimit(int blocks) noexcept;
 int recycledBlockLimit() noexcept;
@@ -59,3 +54,12 @@ int recycledBlockLimit() noexcept;
 std::size_t recycledBytes() noexcept;
 
 } // namespace gdi
+
+namespace gdi::detail {
+
+class Pool;
+// The pool of freed blocks. Whatever holds pixel memory in a static object calls this first, so
+// that the pool is made before it and outlives it.
+Pool& pool();
+
+} // namespace gdi::detail

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace gdi;
 using testsupport::makeDib;
@@ -255,6 +256,26 @@ TEST(PixelMemory, ASectionToOverwriteSkipsTheClearButNeverTheRowPadding) {
     EXPECT_TRUE(
         std::all_of(black.bits, black.bits + black.byteCount(), [](auto b) { return b == 0; }));
     ASSERT_TRUE(DeleteObject(black.handle));
+}
+
+TEST(PixelMemory, MadeOnAnotherThreadASectionAdoptsItWithoutACopy) {
+    const BITMAPINFOHEADER h = header(1001, 700, 24);
+    PixelMemory memory;
+    std::thread([&] { memory = AllocateDIBPixels(&h, PixelMemory::Contents::Undefined); }).join();
+    ASSERT_TRUE(memory);
+    std::uint8_t* const address = memory.data();
+    EXPECT_EQ(memory.data()[1001 * 3], 0) << "the row padding is always zeroed";
+    const int before = liveObjectCount();
+    void* bits = nullptr;
+    const OwnedBitmap adopted(AdoptDIBSection(&h, std::move(memory), &bits));
+    EXPECT_NE(adopted.get(), 0);
+    EXPECT_EQ(bits, address);
+    EXPECT_EQ(describe(adopted.get()).bmWidthBytes, 3004);
+    // Memory made for another size is refused, and freed.
+    const BITMAPINFOHEADER other = header(1000, 700, 24);
+    EXPECT_EQ(AdoptDIBSection(&other, AllocateDIBPixels(&h), &bits), 0);
+    EXPECT_EQ(bits, nullptr);
+    EXPECT_EQ(liveObjectCount(), before + 1);
 }
 
 TEST(Clipboard, TakesABitmapAsImageAndFreesItWhenEmptiedNext) {
