@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <type_traits>
+#include <utility>
 
 namespace platform {
 
@@ -40,9 +42,41 @@ enum class TargetPixels {
     Overwritten, // it writes every one: what they start with does not matter (the padding is zero)
 };
 
-// Hands a decoder its target once the picture's size is known. Called at most once per decode.
-// Throws RuntimeError like the decoders do.
-using TargetAllocator = std::function<DecodeTarget(int width, int height, TargetPixels pixels)>;
+// Bytes of a bitmap of that size: its rows at bgrStride.
+constexpr std::size_t bitmapBytes(std::int64_t width, std::int64_t height) {
+    return bgrStride(width) * static_cast<std::size_t>(height);
+}
+
+// Hands a decoder its target once the picture's size is known (called at most once per decode),
+// and hears beforehand how much memory the decode will take.
+class TargetAllocator {
+public:
+    using Allocate = std::function<DecodeTarget(int width, int height, TargetPixels pixels)>;
+    using Expect = std::function<void(std::size_t bytes)>;
+
+    template <class F>
+    requires std::is_invocable_r_v<DecodeTarget, const F&, int, int, TargetPixels>
+    TargetAllocator(F allocate, Expect expect = {}) // NOLINT: a lambda stands for an allocator
+        : allocate_(std::move(allocate)), expect_(std::move(expect)) {}
+
+    // Throws RuntimeError like the decoders do.
+    DecodeTarget operator()(int width, int height, TargetPixels pixels) const {
+        return allocate_(width, height, pixels);
+    }
+
+    // A decoder calls this as soon as the header has told the picture's size, before it takes
+    // memory for the picture: `bytes` is the most it will hold at once while it decodes, the
+    // target (bitmapBytes) included and the file's data not. It lets the read-ahead keep to its
+    // memory budget. Throws like the decoders do.
+    void expect(std::size_t bytes) const {
+        if (expect_)
+            expect_(bytes);
+    }
+
+private:
+    Allocate allocate_;
+    Expect expect_;
+};
 
 // Refuses a picture size, read from a file of `fileBytes` bytes, before any memory is taken for it:
 // 481 for a size that is empty, beyond MaxPicturePixels or beyond what the file can hold, 7 when

@@ -35,6 +35,19 @@ template <class Record> using Owned = std::unique_ptr<Record, Release>;
 // file holds more); their number of pixels is checked on top (checkPictureSize).
 constexpr int LongestSide = 1 << 16;
 
+// The most a decode holds at once: the bitmap, libheif's planar red, green and blue (one or two
+// bytes a sample) of the coded picture, and the HEVC or AV1 decoder's frames beside them.
+std::size_t decodingBytes(const heif_image_handle* handle, bool deep) {
+    const std::int64_t shown = heif_image_handle_get_width(handle);
+    const std::int64_t shownHeight = heif_image_handle_get_height(handle);
+    const std::int64_t coded = std::int64_t{heif_image_handle_get_ispe_width(handle)} *
+                               heif_image_handle_get_ispe_height(handle);
+    const std::int64_t sample = deep ? 2 : 1;
+    // Measured: the coded frames and their conversion take about three times the planes' size
+    // while the planes are made.
+    return bitmapBytes(shown, shownHeight) + static_cast<std::size_t>(coded * 3 * sample * 2);
+}
+
 void check(const heif_error& error) {
     if (error.code == heif_error_Ok)
         return;
@@ -314,8 +327,9 @@ void decodeHeif(std::span<const std::uint8_t> data, const TargetAllocator& alloc
     checkPictureSize(heif_image_handle_get_ispe_width(primary),
                      heif_image_handle_get_ispe_height(primary), data.size());
 
-    const ColourDescription colour = describeColours(primary);
     const bool deep = heif_image_handle_get_luma_bits_per_pixel(primary) > 8;
+    allocate.expect(decodingBytes(primary, deep));
+    const ColourDescription colour = describeColours(primary);
     const auto transform =
         ColourTransform::toSrgb(colour, deep ? SourcePixels::Rgb16 : SourcePixels::Rgb8);
 

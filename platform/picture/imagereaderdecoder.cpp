@@ -93,7 +93,8 @@ const char* readerName(PictureFormat format) {
     }
 }
 
-QImage read(std::span<const std::uint8_t> data, PictureFormat format) {
+QImage read(std::span<const std::uint8_t> data, PictureFormat format,
+            const TargetAllocator& allocate) {
     const char* name = readerName(format);
     QImageReader::setAllocationLimit(ReaderAllocationLimitMB);
     QBuffer device;
@@ -109,8 +110,13 @@ QImage read(std::span<const std::uint8_t> data, PictureFormat format) {
     if (!reader.canRead())
         throw RuntimeError(ErrInvalidPicture, reader.errorString());
     // Refuse a huge claimed size before the reader takes memory for it.
-    if (const QSize size = reader.size(); size.isValid())
+    if (const QSize size = reader.size(); size.isValid()) {
         checkPictureSize(size.width(), size.height(), data.size());
+        // The reader's picture (up to 8 bytes a pixel) and its conversion beside the bitmap.
+        const std::int64_t pixels = std::int64_t{size.width()} * size.height();
+        allocate.expect(bitmapBytes(size.width(), size.height()) +
+                        static_cast<std::size_t>(pixels) * 16);
+    }
     QImage image = reader.read();
     if (image.isNull())
         throw RuntimeError(ErrInvalidPicture, reader.errorString());
@@ -213,7 +219,7 @@ void decodeWithImageReader(std::span<const std::uint8_t> data, PictureFormat for
     std::optional<ColourTransform> colour;
     bool deep = false; // 16 bits a channel, converted through the picture's profile
     try {
-        image = read(data, format);
+        image = read(data, format, allocate);
         // Readers may give a frame larger than they announced.
         checkPictureSize(image.width(), image.height(), data.size());
         const bool transparent = image.hasAlphaChannel();

@@ -2,7 +2,7 @@
 
 #include "platform/colour/colourtransform.h"
 #include "platform/errors/runtimeerror.h"
-#include "platform/gdi/gdihandles.h"
+#include "platform/gdi/pixelmemory.h"
 #include "platform/picture/exiforientation.h"
 #include "platform/picture/jpegheader.h"
 #include "platform/picture/orientedcopy.h"
@@ -83,38 +83,44 @@ constexpr auto cmykToBgr = [](const std::uint8_t* in, std::uint8_t* out) {
     out[2] = scale(255u - in[0], 255u - in[3]);
 };
 
-gdi::HBITMAP createTopDownDib(int width, int height, int pixelBytes, void** bits) {
-    gdi::BITMAPINFOHEADER header;
-    header.biSize = sizeof header;
-    header.biWidth = width;
-    header.biHeight = -height;
-    header.biPlanes = 1;
-    header.biBitCount = static_cast<std::uint16_t>(pixelBytes * 8);
-    header.biCompression = gdi::BI_RGB;
-    return gdi::CreateDIBSection(0, &header, gdi::DIB_RGB_COLORS, bits, 0, 0);
-}
-
-// Pixels decoded aside, top-down, `pixelBytes` (3 or 4) to a pixel. They live in a DIB section:
-// the drawing layer recycles the memory of freed bitmaps, so a run over many turned photos does
-// not fault in fresh memory for each.
+// Pixels decoded aside, top-down, `pixelBytes` (3 or 4) to a pixel. Plain pixel memory, not a
+// bitmap: pictures are decoded on worker threads too, away from the drawing handles; the memory
+// is recycled all the same, so a run over many turned photos does not fault in fresh memory for
+// each.
 class Scratch {
 public:
     Scratch(int width, int height, int pixelBytes)
-        : bitmap_(createTopDownDib(width, height, pixelBytes, &bits_)) {
-        gdi::BITMAP description;
-        if (!bitmap_ || !bits_ ||
-            gdi::GetObjectA(bitmap_.get(), sizeof description, &description) == 0)
+        : stride_(scratchStride(width, pixelBytes)),
+          memory_(gdi::PixelMemory::allocate(stride_ * static_cast<std::size_t>(height))) {
+        if (!memory_)
             raise(ErrOutOfMemory);
-        stride_ = static_cast<std::size_t>(description.bmWidthBytes);
     }
-    std::uint8_t* bits() const { return static_cast<std::uint8_t*>(bits_); }
+    // Bytes of a scratch of that size.
+    static std::size_t bytes(int width, int height, int pixelBytes) {
+        return scratchStride(width, pixelBytes) * static_cast<std::size_t>(height);
+    }
+    std::uint8_t* bits() const { return memory_.data(); }
     std::size_t stride() const { return stride_; }
 
 private:
-    void* bits_ = nullptr;
-    gdi::OwnedBitmap bitmap_;
-    std::size_t stride_ = 0;
+    static std::size_t scratchStride(int width, int pixelBytes) {
+        return (static_cast<std::size_t>(width) * pixelBytes + 3) & ~std::size_t{3};
+    }
+
+    std::size_t stride_;
+    gdi::PixelMemory memory_;
 };
+
+// What the JPEG library holds besides its output: a progressive picture keeps the coefficients of
+// the whole picture (2 bytes for each sample, at most one sample a pixel per component), a
+// sequential one a few rows of blocks.
+std::size_t codecBytes(const JpegHeader& header) {
+    const auto pixels = static_cast<std::size_t>(header.width) * header.height;
+    const bool progressive = header.frameMarker == 0xC2 || header.frameMarker == 0xC6 ||
+                             header.frameMarker == 0xCA || header.frameMarker == 0xCE;
+    return progressive ? pixels * 2 * static_cast<std::size_t>(header.components)
+                       : static_cast<std::size_t>(header.width) * 32 * 4 * 4;
+}
 
 // How the decoded pixels turn into sRGB, when the file describes its colours. A grey picture
 // with an RGB profile (or EXIF's Adobe RGB) is converted as the colour rows it is decoded into.
@@ -157,6 +163,10 @@ void decodeJpeg(std::span<const std::uint8_t> data, const TargetAllocator& alloc
     const int orientation = header->orientation;
     const bool turned = swapsAxes(orientation);
     const JpegColour colour = colourOf(*header);
+    const bool cmyk = header->components == 4;
+    const bool aside = cmyk || turned;
+    allocate.expect(bitmapBytes(width, height) + codecBytes(*header) +
+                    (aside ? Scratch::bytes(width, height, cmyk ? 4 : 3) : 0));
 
     const TjHandle decompressor(tjInitDecompress());
     if (!decompressor)
@@ -164,7 +174,7 @@ void decodeJpeg(std::span<const std::uint8_t> data, const TargetAllocator& alloc
     const auto* jpeg = data.data();
     const auto jpegSize = static_cast<unsigned long>(data.size());
 
-    if (header->components != 4 && !turned) {
+    if (!aside) {
         // The common case: decoded straight into the target, bottom-up, at its padded stride.
         // Reading the rows top-down into the bottom-up target mirrors them top to bottom.
         // Every row is decoded, a truncated stream's missing part as grey, or the decode fails
@@ -183,7 +193,6 @@ void decodeJpeg(std::span<const std::uint8_t> data, const TargetAllocator& alloc
     }
 
     // CMYK needs converting, a quarter turn needs transposing: decode top-down aside first.
-    const bool cmyk = header->components == 4;
     const int pixelBytes = cmyk ? 4 : 3;
     const Scratch scratch(width, height, pixelBytes);
     check(decompressor.get(), tjDecompress2(decompressor.get(), jpeg, jpegSize, scratch.bits(),

@@ -167,6 +167,13 @@ struct RowLayout {
     bool bgr = false;   // colours in blue-green-red order
     std::size_t bytes = 0;
     int passes = 1; // of an interlaced file, each adding pixels to every row
+
+    // Whether libpng writes the target's own rows, or rows that are finished into the target.
+    bool ownRows() const { return bgr && !alpha; }
+    // Rows read aside: one, or for an interlaced file all of them.
+    std::size_t scratchRows(png_uint_32 height) const {
+        return ownRows() ? 0 : passes > 1 ? height : 1;
+    }
 };
 
 // Turns one row into the target's: alpha onto white, then either the colour transform or the
@@ -235,14 +242,14 @@ void readRows(const PngReader& reader, png_uint_32 height, const RowLayout& layo
     const auto read = [&](png_bytep row) {
         reader.run([&] { png_read_row(reader.png(), row, nullptr); });
     };
-    if (layout.bgr && !layout.alpha) { // libpng writes the target's own rows
+    if (layout.ownRows()) {
         for (int pass = 0; pass < layout.passes; ++pass) {
             for (png_uint_32 y = 0; y < height; ++y)
                 read(target.row(static_cast<int>(y)));
         }
         return;
     }
-    const std::size_t rows = layout.passes > 1 ? height : 1;
+    const std::size_t rows = layout.scratchRows(height);
     if (!fitsIntoMemory(static_cast<std::int64_t>(layout.bytes * rows)))
         raise(ErrOutOfMemory);
     const auto scratch = std::make_unique_for_overwrite<std::uint8_t[]>(layout.bytes * rows);
@@ -271,6 +278,8 @@ void decodePng(std::span<const std::uint8_t> data, const TargetAllocator& alloca
     const Header header = readHeader(reader, data.size());
     const auto transform = ColourTransform::toSrgb(describeColours(reader), sourcePixels(header));
     const RowLayout layout = askForRows(reader, header, transform.has_value());
+    allocate.expect(bitmapBytes(header.width, header.height) +
+                    layout.bytes * layout.scratchRows(header.height));
     const DecodeTarget target = allocate(
         static_cast<int>(header.width), static_cast<int>(header.height), TargetPixels::Overwritten);
     readRows(reader, header.height, layout, transform, target);

@@ -261,6 +261,7 @@ void decodeTga(std::span<const std::uint8_t> data, const TargetAllocator& alloca
     if (packets * static_cast<std::int64_t>(1 + h.pixelBytes()) >
         static_cast<std::int64_t>(data.size() - h.pixels))
         raise(ErrInvalidPicture);
+    allocate.expect(bitmapBytes(h.width, h.height));
 
     const PixelReader read(data, h);
     const auto meaning = alphaMeaning(data);
