@@ -13,6 +13,7 @@
 #include "platform/controls/textbox.h"
 #include "platform/errors/resumenext.h"
 #include "platform/picture/loadpicture.h"
+#include "platform/picture/readahead.h"
 #include "platform/windows/appinfo.h"
 #include "platform/windows/messagebox.h"
 #include "platform/windows/numbertext.h"
@@ -65,6 +66,7 @@ private:
     ResumeNext err_;
     QStringList names_;
     std::optional<SourceGuard> guard_;
+    std::optional<platform::PictureReadAhead> readAhead_;
     std::optional<cDIBSection> buffer_;
 };
 
@@ -89,8 +91,8 @@ void Run::operator()() {
     });
     // Taken before anything is written, so that an output can tell whether it would replace a
     // source of this run.
+    QStringList sources;
     err_.step([&] {
-        QStringList sources;
         sources.reserve(names_.size());
         const QString folder = main_->Pfad->Text();
         for (const QString& name : std::as_const(names_))
@@ -99,11 +101,15 @@ void Run::operator()() {
     });
     if (!guard_)
         return; // without it no output may be written
+    // The loader decodes the files ahead of the run, on the other processors; the first while
+    // the progress window opens.
+    err_.step([&] { readAhead_.emplace(sources); });
 
     // Whichever way the run ends: the window closes (which enables the main window again), the
     // abort flag is cleared and the buffer released; outputs still waiting for their sources
     // are dropped.
     const auto end = qScopeGuard([&] {
+        readAhead_.reset();
         ResumeNext finish;
         finish.step([&] { forms_.unload<Fortschritt>(); });
         if (main_)

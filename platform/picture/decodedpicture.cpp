@@ -4,11 +4,14 @@
 #include "platform/gdi/gdihandles.h"
 #include "platform/picture/picturedecoder.h"
 
+#include <atomic>
 #include <utility>
 
 namespace platform {
 
 namespace {
+
+std::atomic<int> decodes{0};
 
 // A bottom-up 24-bit DIB section of the picture's size: the image buffer has the same layout, so
 // its transfer from the picture is a plain copy of rows.
@@ -27,6 +30,7 @@ gdi::BITMAPINFOHEADER bitmapHeader(int width, int height) {
 } // namespace
 
 DecodedPicture decodeToMemory(std::span<const std::uint8_t> data, TargetAllocator::Expect expect) {
+    decodes.fetch_add(1, std::memory_order_relaxed);
     DecodedPicture decoded;
     bool expected = false;
     const TargetAllocator allocate(
@@ -66,5 +70,13 @@ PictureDisp adoptPicture(DecodedPicture decoded) {
     bitmap.release(); // the picture's now
     return picture;
 }
+
+namespace hooks {
+
+int picturesDecoded() {
+    return decodes.load();
+}
+
+} // namespace hooks
 
 } // namespace platform

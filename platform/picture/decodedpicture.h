@@ -30,4 +30,9 @@ DecodedPicture decodeToMemory(std::span<const std::uint8_t> data,
 // Throws RuntimeError 7 when the bitmap cannot be made.
 PictureDisp adoptPicture(DecodedPicture decoded);
 
+namespace hooks {
+// Decodes begun so far in this process, on any thread: tests count that no file is decoded twice.
+int picturesDecoded();
+} // namespace hooks
+
 } // namespace platform

@@ -35,6 +35,9 @@ template <class Record> using Owned = std::unique_ptr<Record, Release>;
 // file holds more); their number of pixels is checked on top (checkPictureSize).
 constexpr int LongestSide = 1 << 16;
 
+// libheif's own decoding threads for a grid's tiles on this thread; below 0: its default.
+thread_local int decodingThreads = -1;
+
 // The most a decode holds at once: the bitmap, libheif's planar red, green and blue (one or two
 // bytes a sample) of the coded picture, and the HEVC or AV1 decoder's frames beside them.
 std::size_t decodingBytes(const heif_image_handle* handle, bool deep) {
@@ -306,6 +309,15 @@ std::pair<Owned<const heif_image>, heif_error> decodePlanes(const heif_image_han
 
 } // namespace
 
+void setHeifDecodingThreads(int threads) {
+    decodingThreads = threads;
+}
+
+void prepareHeifDecoding() {
+    // libheif registers its codecs when its first context is made.
+    heif_context_free(heif_context_alloc());
+}
+
 void decodeHeif(std::span<const std::uint8_t> data, const TargetAllocator& allocate) {
     if (!looksLikeHeif(data))
         raise(ErrInvalidPicture);
@@ -314,6 +326,8 @@ void decodeHeif(std::span<const std::uint8_t> data, const TargetAllocator& alloc
     if (!context)
         raise(ErrOutOfMemory);
     heif_context_set_maximum_image_size_limit(context.get(), LongestSide);
+    if (decodingThreads >= 0)
+        heif_context_set_max_decoding_threads(context.get(), decodingThreads);
     check(heif_context_read_from_memory_without_copy(context.get(), data.data(), data.size(),
                                                      nullptr));
     // Whatever libheif hands over is owned before its result is looked at.

@@ -16,4 +16,12 @@ namespace platform {
 // memory runs out.
 void decodeHeif(std::span<const std::uint8_t> data, const TargetAllocator& allocate);
 
+// How many threads of its own libheif may use for a grid's tiles when this thread decodes (0: none,
+// the tiles are decoded on this thread; below 0, at first: libheif's default). The pixels are the
+// same either way.
+void setHeifDecodingThreads(int threads);
+
+// Makes libheif's process-wide state (its registry of codecs) before several threads decode.
+void prepareHeifDecoding();
+
 } // namespace platform

@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QImageReader>
 #include <algorithm>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <string_view>
@@ -96,7 +97,7 @@ const char* readerName(PictureFormat format) {
 QImage read(std::span<const std::uint8_t> data, PictureFormat format,
             const TargetAllocator& allocate) {
     const char* name = readerName(format);
-    QImageReader::setAllocationLimit(ReaderAllocationLimitMB);
+    prepareImageReaders();
     QBuffer device;
     device.setData(QByteArray::fromRawData(reinterpret_cast<const char*>(data.data()),
                                            static_cast<qsizetype>(data.size())));
@@ -195,6 +196,12 @@ bool looksLikePnm(std::span<const std::uint8_t> head) {
 }
 
 } // namespace
+
+void prepareImageReaders() {
+    // The bound is the process's: set once, and only read while readers run on several threads.
+    static std::once_flag once;
+    std::call_once(once, [] { QImageReader::setAllocationLimit(ReaderAllocationLimitMB); });
+}
 
 PictureFormat imageReaderFormat(std::span<const std::uint8_t> head) {
     if (startsWith(head, 0, "GIF87a") || startsWith(head, 0, "GIF89a"))

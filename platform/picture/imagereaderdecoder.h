@@ -22,4 +22,7 @@ PictureFormat imageReaderFormat(std::span<const std::uint8_t> head);
 void decodeWithImageReader(std::span<const std::uint8_t> data, PictureFormat format,
                            const TargetAllocator& allocate);
 
+// Sets the readers' process-wide allocation bound, once; decodeWithImageReader calls it too.
+void prepareImageReaders();
+
 } // namespace platform

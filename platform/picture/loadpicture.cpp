@@ -3,6 +3,7 @@
 #include "platform/errors/runtimeerror.h"
 #include "platform/picture/decodedpicture.h"
 #include "platform/picture/picturefile.h"
+#include "platform/picture/readahead.h"
 
 #include <new>
 
@@ -10,7 +11,10 @@ namespace platform {
 
 PictureDisp LoadPicture(const QString& path) {
     try {
-        return adoptPicture(decodeToMemory(readPictureFile(path)));
+        std::optional<DecodedPicture> decoded = takeReadAhead(path);
+        if (!decoded)
+            decoded = decodeToMemory(readPictureFile(path));
+        return adoptPicture(std::move(*decoded));
     } catch (const std::bad_alloc&) {
         raise(ErrOutOfMemory);
     }

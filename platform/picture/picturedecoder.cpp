@@ -9,7 +9,17 @@
 #include "platform/picture/pngdecoder.h"
 #include "platform/picture/tgadecoder.h"
 
+#include <mutex>
+
 namespace platform {
+
+void prepareDecoders() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        prepareImageReaders();
+        prepareHeifDecoding();
+    });
+}
 
 void decodePicture(std::span<const std::uint8_t> data, const TargetAllocator& allocate) {
     switch (const PictureFormat format = pictureFormat(data)) {

@@ -14,4 +14,8 @@ namespace platform {
 // Throws RuntimeError: 481 when the content is not a picture we decode, 7 when memory runs out.
 void decodePicture(std::span<const std::uint8_t> data, const TargetAllocator& allocate);
 
+// Makes the decoders' process-wide settings and state, so that threads decoding side by side
+// afterwards only read them. Call it before starting them.
+void prepareDecoders();
+
 } // namespace platform

@@ -13,6 +13,8 @@
 #include "platform/files/filenames.h"
 #include "platform/files/wholefile.h"
 #include "platform/jpeg/ijl.h"
+#include "platform/picture/decodedpicture.h"
+#include "platform/picture/readahead.h"
 #include "support/decodedjpeg.h"
 #include "support/hostilefolder.h"
 #include "support/messageboxes.h"
@@ -40,6 +42,7 @@
 #include <QTest>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -76,12 +79,30 @@ QImage solid(const Rgb& colour, int width = 16, int height = 16) {
     return image;
 }
 
+// Whether the process may use more than one processor: only then is anything read ahead.
+bool severalProcessors() {
+    cpu_set_t set;
+    return ::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 1;
+}
+
+// The read-ahead's worker threads now.
+int readAheadThreads() {
+    int count = 0;
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile name(tasks.filePath(task + QStringLiteral("/comm")));
+        count += name.open(QIODevice::ReadOnly) && name.readAll().trimmed() == "picture-ahead";
+    }
+    return count;
+}
+
 class BatchRunTest : public testsupport::ProgramFolderTest {
 protected:
     void SetUp() override {
         ASSERT_TRUE(pictures.isValid());
         pumps.onPump([this](int) { recordLabel(); });
     }
+    void TearDown() override { platform::hooks::setReadAheadBudget(std::nullopt); }
 
     QString folderPath() const { return pictures.path(); }
     QString at(const QString& name) const { return folderPath() + u'/' + name; }
@@ -306,6 +327,7 @@ protected:
 
 TEST_F(BatchRunCancel, AbbrechenDuringTheThirdFileKeepsTheFirstThreeAndTheNextClickDoesAll) {
     frmMain& w = tenFiles();
+    const int openedBefore = platform::hooks::readAheadFilesOpened();
     // Pump 0 draws the window; pump n follows file n.
     atPump([&](int number) {
         if (number == 3)
@@ -315,6 +337,13 @@ TEST_F(BatchRunCancel, AbbrechenDuringTheThirdFileKeepsTheFirstThreeAndTheNextCl
     EXPECT_EQ(outputs(), numbered(3));
     EXPECT_EQ(labels.last(), "3 von 10 Dateien.");
     expectIdle(w);
+    // The files after the third were read ahead, but none is opened once the run has returned,
+    // and the workers end with decodes still in flight.
+    const int opened = platform::hooks::readAheadFilesOpened();
+    EXPECT_TRUE(!severalProcessors() || (opened > openedBefore + 3 && readAheadThreads() > 0));
+    platform::endReadAheadWorkers();
+    EXPECT_EQ(platform::hooks::readAheadFilesOpened(), opened);
+    EXPECT_EQ(readAheadThreads(), 0);
 
     atPump([](int) {});
     labels.clear();
@@ -513,6 +542,70 @@ TEST_F(BatchRunTest, ASourceThatVanishesBeforeItIsLoadedLeavesAGap) {
     expectIdle(w);
 }
 
+// Pictures slow enough to decode that the run often has to wait for one being decoded ahead: it
+// takes that one rather than decoding it again.
+TEST_F(BatchRunTest, EveryFileIsDecodedOnce) {
+    QImage noise(1200, 900, QImage::Format_RGB32);
+    for (int i = 0; i < 6; ++i) {
+        for (int y = 0; y < noise.height(); ++y)
+            for (int x = 0; x < noise.width(); ++x)
+                noise.setPixel(x, y, qRgb(x * 7 + i, y * 13 + x, x ^ y));
+        save(QStringLiteral("p%1.png").arg(i), noise, "PNG");
+    }
+    frmMain& w = start();
+    const int before = platform::hooks::picturesDecoded();
+    click(w);
+    EXPECT_EQ(platform::hooks::picturesDecoded() - before, 6);
+    EXPECT_EQ(labels.last(), "6 von 6 Dateien.");
+}
+
+// What happens to a source after it was read ahead, before its turn: replaced by a picture of the
+// same size and modification time (only the change time tells), deleted, or never read ahead
+// because it does not fit into the budget.
+TEST_F(BatchRunTest, ASourceReadAheadIsConvertedAsItIsInItsTurn) {
+    enum Change { Replaced, Deleted, TooLarge };
+    for (const Change change : {Replaced, Deleted, TooLarge}) {
+        SCOPED_TRACE(change);
+        for (const QString& name : QDir(folderPath()).entryList(QDir::Files))
+            QFile::remove(at(name));
+        bmp("a.bmp", kRed);
+        bmp("b.bmp", kGreen);
+        bmp("c.bmp", kBlue);
+        bmp("d.bmp", kYellow);
+        platform::hooks::setReadAheadBudget(change == TooLarge ? std::optional<std::size_t>(64)
+                                                               : std::nullopt);
+        frmMain& w = start();
+        const int first = pumps.count();
+        atPump([&](int number) {
+            if (number != first + 1)
+                return;
+            const bool decodedAhead = platform::hooks::waitForReadAhead(at("c.bmp"));
+            EXPECT_EQ(decodedAhead, change != TooLarge && severalProcessors());
+            struct stat before {};
+            ASSERT_EQ(::stat(QFile::encodeName(at("c.bmp")).constData(), &before), 0);
+            if (change == Deleted) {
+                ASSERT_TRUE(QFile::remove(at("c.bmp")));
+            }
+            if (change == Replaced) {
+                bmp("c.bmp", kMagenta);
+                const timespec times[] = {before.st_atim, before.st_mtim};
+                ASSERT_EQ(
+                    ::utimensat(AT_FDCWD, QFile::encodeName(at("c.bmp")).constData(), times, 0), 0);
+            }
+        });
+        labels.clear();
+        click(w);
+        EXPECT_EQ(files().contains("Foto002.jpg"), change != Deleted);
+        expectColour("Foto001.jpg", kGreen);
+        if (change != Deleted)
+            expectColour("Foto002.jpg", change == Replaced ? kMagenta : kBlue);
+        expectColour("Foto003.jpg", kYellow);
+        EXPECT_EQ(labels.last(), "4 von 4 Dateien.");
+        EXPECT_EQ(boxes.count(), 0);
+        expectIdle(w);
+    }
+}
+
 TEST_F(BatchRunTest, ASourceThatCannotBeReadLeavesAGapNotThePreviousPicture) {
     bmp("a.bmp", kRed);
     bmp("b.bmp", kGreen);
@@ -542,6 +635,8 @@ TEST_F(BatchRunTest, APictureTooLargeForTheBufferLeavesAGapAndReachesNoWriter) {
         frmMain& w = forms().show<frmMain>();
         w.Dateiliste->setPath(folder);
         platform::setText(*w.Pfad, folder);
+        // Loaded in its turn, under the limit, rather than decoded ahead before it was set.
+        platform::hooks::setReadAheadEnabled(false);
         // Set between the first file and the large one, when what the run itself needs is taken.
         bool bigLoaded = false;
         atPump([&](int number) {

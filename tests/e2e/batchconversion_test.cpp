@@ -5,6 +5,7 @@
 #include "platform/controls/filelistbox.h"
 #include "support/cornerpicture.h"
 #include "support/decodedjpeg.h"
+#include "support/heifsamples.h"
 #include "support/messageboxes.h"
 #include "support/picturesamples.h"
 #include "support/programfolder.h"
@@ -72,11 +73,24 @@ TEST_F(BatchConversion, EveryPictureBecomesAnUprightJpegOfItsSizeAndColours) {
         {"d.jpg", "JPG", 64, 48, QImage::Format_RGB888},
         {"e.bmp", "BMP", 120, 90, QImage::Format_RGB32},
     };
-    constexpr int kGifWidth = 30, kGifHeight = 22;
-    {
-        QFile gif(pictures.filePath(QStringLiteral("f.gif")));
-        ASSERT_TRUE(gif.open(QIODevice::WriteOnly));
-        gif.write(quartersGif(kGifWidth, kGifHeight));
+    // Files written byte by byte (GIF, HEIC, a JPEG stored turned), with their shown size; each
+    // decoder runs on the read-ahead's workers too.
+    const QImage upright = quarters(64, 48, QImage::Format_RGB32);
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        int width, height;
+    } files[] = {
+        {"f.gif", quartersGif(30, 22), 30, 22},
+        {"g.heic", testsupport::heifFile(quarters(48, 32, QImage::Format_RGB32)), 48, 32},
+        {"h.jpg",
+         testsupport::withExifOrientation(
+             testsupport::encoded(testsupport::storedForOrientation(upright, 6), "jpeg", 95), 6),
+         64, 48},
+    };
+    for (const auto& file : files) {
+        QFile written(pictures.filePath(QString::fromLatin1(file.name)));
+        ASSERT_TRUE(written.open(QIODevice::WriteOnly) && written.write(file.bytes) > 0);
     }
     for (const Source& source : sources) {
         const QImage image = quarters(source.width, source.height, source.pixels);
@@ -91,20 +105,21 @@ TEST_F(BatchConversion, EveryPictureBecomesAnUprightJpegOfItsSizeAndColours) {
     QTest::mouseClick(w.cmd_Save, Qt::LeftButton);
     EXPECT_EQ(boxes.count(), 0);
 
+    // The outputs in the order of the names, each the picture upright at its shown size.
     int index = 0;
-    for (const Source& source : sources) {
+    const auto expectUpright = [&](const char* name, int width, int height) {
         const QString output = pictures.filePath(QStringLiteral("Foto00%1.jpg").arg(index++));
         const auto decoded = testsupport::decodeJpegFile(output);
-        ASSERT_TRUE(decoded) << source.name << " gave no JPEG";
-        const auto differs = testsupport::cornersDiffer(*decoded, source.width, source.height);
-        EXPECT_FALSE(differs) << source.name << ": " << differs.value_or(QString()).toStdString();
-    }
-    const auto gif = testsupport::decodeJpegFile(pictures.filePath(QStringLiteral("Foto005.jpg")));
-    ASSERT_TRUE(gif) << "f.gif gave no JPEG";
-    const auto differs = testsupport::cornersDiffer(*gif, kGifWidth, kGifHeight);
-    EXPECT_FALSE(differs) << "f.gif: " << differs.value_or(QString()).toStdString();
+        ASSERT_TRUE(decoded) << name << " gave no JPEG";
+        const auto differs = testsupport::cornersDiffer(*decoded, width, height);
+        EXPECT_FALSE(differs) << name << ": " << differs.value_or(QString()).toStdString();
+    };
+    for (const Source& source : sources)
+        expectUpright(source.name, source.width, source.height);
+    for (const auto& file : files)
+        expectUpright(file.name, file.width, file.height);
     EXPECT_EQ(QDir(pictures.path()).entryList(QDir::Files | QDir::Hidden).size(),
-              2 * (static_cast<int>(std::size(sources)) + 1));
+              2 * static_cast<int>(std::size(sources) + std::size(files)));
 }
 
 } // namespace
