@@ -16,6 +16,7 @@
 #include "conversion/writejpegfile.h"
 #include "image/cdibsection.h"
 #include "platform/picture/loadpicture.h"
+#include "platform/picture/readahead.h"
 #include "platform/windows/forms.h"
 #include "platform/windows/interfacefont.h"
 #include "platform/windows/messagebox.h"
@@ -28,7 +29,6 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <unistd.h>
@@ -38,21 +38,25 @@
 namespace {
 
 constexpr char kUsage[] =
-    "bench_batchrun [--window offscreen|xcb] [--rounds N] [--files N] [folder]\n"
+    "bench_batchrun [--window offscreen|xcb] [--read-ahead on|off] [--rounds N] [--files N] "
+    "[folder]\n"
     "  folder    keeps the generated sources between calls (default: "
     "<temporary folder>/kalmora-bench-batchrun)\n"
     "  --window  offscreen (default): the windows drawn in memory, \"&Umwandeln\" clicked;\n"
     "            xcb: the real window on an X server, \"&Umwandeln\" pressed from the keyboard\n"
     "            (Alt+U through xdotool); without DISPLAY it starts itself under xvfb-run\n"
+    "  --read-ahead  on (default): the run's pictures are decoded ahead on the other processors;\n"
+    "            off: each in its turn, as on one processor\n"
     "  --rounds  measured turns after the warm-up turn (default 9)\n"
     "  --files   files per turn, N (default 15); peak memory is taken over N and 2N files\n"
-    "bench_batchrun [--window offscreen|xcb] --peak run|pipeline|floor,N folder\n"
+    "bench_batchrun [--window offscreen|xcb] [--read-ahead on|off] --peak run|pipeline|floor,N "
+    "folder\n"
     "  one way once, in this process, over src000.jpg ... of folder (N of them; the run takes\n"
     "  every src*.jpg it lists); prints the memory held before and at the peak (KiB) and the\n"
     "  wall time (ms); handy under a profiler\n";
 
 constexpr int kQuality = 20; // the program's default, what the run reads from the scroll bar
-constexpr int kColdTurns = 5;
+constexpr int kColdTurns = 9;
 
 using bench::Sample;
 
@@ -119,15 +123,6 @@ private:
     int messages_ = 0;
 };
 
-long peakMemoryKb() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::stol(line.substr(6));
-    return -1;
-}
-
 // In a fresh process: the peak memory of one way over the files of folder, what the process held
 // before it began, both in KiB, and the wall time the way took there, in ms.
 int measurePeak(const QString& programFolder, bool keyboard, const QString& name,
@@ -136,9 +131,9 @@ int measurePeak(const QString& programFolder, bool keyboard, const QString& name
     for (const Way& way : ways.list()) {
         if (name != QLatin1String(way.name))
             continue;
-        const long before = peakMemoryKb();
+        const long before = bench::peakMemoryKb();
         const Sample cold = way.convert(folder, count);
-        std::printf("%ld %ld %.1f\n", before, peakMemoryKb(), cold.wallMs);
+        std::printf("%ld %ld %.1f\n", before, bench::peakMemoryKb(), cold.wallMs);
         return ways.messages() == 0 ? 0 : 1;
     }
     bench::fail(QStringLiteral("no way is called %1").arg(name));
@@ -167,11 +162,6 @@ Fresh inFreshProcess(const QStringList& options, const char* way, const QString&
             QStringLiteral("the peak memory of %1 could not be read").arg(QLatin1String(way)));
     return {static_cast<double>(numbers[1].toLong() - numbers[0].toLong()) / 1024,
             numbers[2].toDouble()};
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 // Which outputs of a way differ from the floor's, byte for byte.
@@ -203,11 +193,22 @@ void reportRatios(const char* what, const std::vector<Sample>& ours,
     }
     const auto [least, most] = std::minmax_element(ratios.begin(), ratios.end());
     std::printf("  %-18s median of turns %.3f   best turns %.3f   spread %.3f .. %.3f%s\n", what,
-                median(ratios), bestOurs / bestFloor, *least, *most, target);
+                bench::median(ratios), bestOurs / bestFloor, *least, *most, target);
+}
+
+// The run's wall time against the floor's: with read-ahead the other processors decode ahead, so
+// the run goes well below the floor of one thread; without, it may only add a little to it.
+QString target(const bench::SourceSet& set, bool readAhead) {
+    if (!readAhead)
+        return QStringLiteral("   target <= 1.05");
+    return QString::fromLatin1(set.label) == QLatin1String("4:2:0")
+               ? QStringLiteral("   target <= 0.70")
+               : QStringLiteral("   target <= 0.75");
 }
 
 void report(const SetResult& result, const std::vector<Way>& ways, int count,
-            const QStringList& options) {
+            const QStringList& options, bool readAhead) {
+    const QString runTarget = target(*result.set, readAhead);
     std::printf("\n%s sources, %d files of %d x %d, %zu turns:\n", result.set->label, count,
                 bench::kPhotoWidth, bench::kPhotoHeight, result.samples[0].size());
     std::printf("  %-9s %10s %10s %10s %10s %12s %12s\n", "", "wall ms", "cpu ms", "cpu/file",
@@ -226,8 +227,8 @@ void report(const SetResult& result, const std::vector<Way>& ways, int count,
                                              QStringLiteral("peak"), *result.set, 2 * count, count),
                            2 * count);
         std::printf("  %-9s %10.1f %10.1f %10.1f %10.0f %12.1f %12.1f\n", ways[w].name,
-                    median(wall), median(cpu), median(cpu) / count, median(faults), once.peakMiB,
-                    twice.peakMiB);
+                    bench::median(wall), bench::median(cpu), bench::median(cpu) / count,
+                    bench::median(faults), once.peakMiB, twice.peakMiB);
     }
     // A user starts the program, converts a folder and quits: that run touches its memory for
     // the first time. Run and floor, each in fresh processes, in turns.
@@ -237,13 +238,13 @@ void report(const SetResult& result, const std::vector<Way>& ways, int count,
                        inFreshProcess(options, ways.back().name, result.folder, count).wallMs);
     const auto [coldLeast, coldMost] = std::minmax_element(cold.begin(), cold.end());
     std::printf("  run/floor wall, cold (each in a fresh process, %d turns): median %.3f   spread "
-                "%.3f .. %.3f\n",
-                kColdTurns, median(cold), *coldLeast, *coldMost);
+                "%.3f .. %.3f%s\n",
+                kColdTurns, bench::median(cold), *coldLeast, *coldMost, qPrintable(runTarget));
     const std::vector<Sample>& floor = result.samples.back();
     for (std::size_t w = 0; w + 1 < ways.size(); ++w) {
         const std::string name = ways[w].name;
         reportRatios((name + "/floor wall").c_str(), result.samples[w], floor, &Sample::wallMs,
-                     w == 0 ? "   target <= 1.05" : "");
+                     w == 0 ? qPrintable(runTarget) : "");
         reportRatios((name + "/floor cpu").c_str(), result.samples[w], floor, &Sample::cpuMs, "");
         const QStringList differing = differingFromFloor(result.folder, ways[w].prefix, count);
         std::printf("  %s outputs: %s\n", ways[w].name,
@@ -272,8 +273,9 @@ void runUnderXvfb(char** argv) {
 
 int benchmark(int argc, char** argv) {
     const bench::Arguments arguments(argc, argv, kUsage,
-                                     {QStringLiteral("window"), QStringLiteral("rounds"),
-                                      QStringLiteral("files"), QStringLiteral("peak")});
+                                     {QStringLiteral("window"), QStringLiteral("read-ahead"),
+                                      QStringLiteral("rounds"), QStringLiteral("files"),
+                                      QStringLiteral("peak")});
     const QString window = arguments.option(QStringLiteral("window"), QStringLiteral("offscreen"));
     if (window != QLatin1String("offscreen") && window != QLatin1String("xcb"))
         arguments.wrong(QStringLiteral("--window is offscreen or xcb, not \"%1\"").arg(window));
@@ -281,7 +283,13 @@ int benchmark(int argc, char** argv) {
     if (keyboard && qEnvironmentVariableIsEmpty("DISPLAY"))
         runUnderXvfb(argv);
     qputenv("QT_QPA_PLATFORM", window.toLatin1());
-    const QStringList windowOption{QStringLiteral("--window"), window};
+    const QString readAhead = arguments.option(QStringLiteral("read-ahead"), QStringLiteral("on"));
+    if (readAhead != QLatin1String("on") && readAhead != QLatin1String("off"))
+        arguments.wrong(QStringLiteral("--read-ahead is on or off, not \"%1\"").arg(readAhead));
+    platform::hooks::setReadAheadEnabled(readAhead == QLatin1String("on"));
+    // What a child process measuring one way is started with.
+    const QStringList windowOption{QStringLiteral("--window"), window,
+                                   QStringLiteral("--read-ahead"), readAhead};
     const QStringList& positional = arguments.positional(1);
     const int rounds = arguments.number(QStringLiteral("rounds"), 9);
     const int count = arguments.number(QStringLiteral("files"), 15);
@@ -315,8 +323,9 @@ int benchmark(int argc, char** argv) {
     Ways ways(programFolder.path(), keyboard);
     for (SetResult& result : results)
         result.samples.resize(ways.list().size());
-    std::printf("%s window, %d turns after a warm-up turn, %d files each, quality %d\n",
-                qPrintable(window), rounds, count, kQuality);
+    std::printf("%s window, read-ahead %s, %d turns after a warm-up turn, %d files each, quality "
+                "%d\n",
+                qPrintable(window), qPrintable(readAhead), rounds, count, kQuality);
     for (int turn = -1; turn < rounds; ++turn) {
         // Every other turn takes the ways in the opposite order, so that none always follows
         // another.
@@ -334,7 +343,7 @@ int benchmark(int argc, char** argv) {
     if (ways.messages() != 0)
         std::printf("%d message boxes: the run did not convert every file\n", ways.messages());
     for (const SetResult& result : results)
-        report(result, ways.list(), count, windowOption);
+        report(result, ways.list(), count, windowOption, readAhead == QLatin1String("on"));
     std::printf(
         "\nmedians over the turns; faults: minor page faults per turn; peak MiB: VmHWM of a "
         "fresh process that ran that way once over N or 2N files, above what it held "

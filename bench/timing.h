@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
+#include <fstream>
+#include <string>
 #include <sys/resource.h>
 #include <vector>
 
@@ -19,6 +21,21 @@ inline long minorFaults() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_minflt;
+}
+
+// The process's peak of resident memory so far (VmHWM), in KiB; -1 when it cannot be read.
+inline long peakMemoryKb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stol(line.substr(6));
+    return -1;
+}
+
+inline double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
 }
 
 struct Sample {

@@ -27,11 +27,12 @@ namespace bench {
 
 class WindowRun : public QObject {
 public:
-    // keyboard: press the key through the X server (only the xcb platform has one).
-    WindowRun(platform::Forms& forms, bool keyboard)
+    // keyboard: press the key through the X server (only the xcb platform has one). sources: the
+    // pattern of the files to convert; the outputs of the other ways stay out of the list.
+    WindowRun(platform::Forms& forms, bool keyboard,
+              const QString& sources = QStringLiteral("src*.jpg"))
         : main_(forms.show<frmMain>()), keyboard_(keyboard) {
-        // Only the sources: the outputs of the other ways stay out of the list.
-        main_.Dateiliste->setPattern(QStringLiteral("src*.jpg"));
+        main_.Dateiliste->setPattern(sources);
         if (!keyboard_)
             return;
         xdotool_ = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
