@@ -59,7 +59,7 @@ long peakResidentKb() {
 class AddressSpaceCap {
 public:
     explicit AddressSpaceCap(long long extraBytes) {
-        if (testsupport::kAddressSanitizer)
+        if (testsupport::kAddressSanitizer || testsupport::kThreadSanitizer)
             return;
         QFile statm(QStringLiteral("/proc/self/statm"));
         if (!statm.open(QIODevice::ReadOnly) || getrlimit(RLIMIT_AS, &previous_) != 0)

@@ -346,8 +346,8 @@ TEST_F(LoadPictureTest, ABitmapTakenBeforeAFatalErrorIsGivenBack) {
 }
 
 TEST_F(LoadPictureTest, RunningOutOfMemoryIsError7) {
-    if (testsupport::kAddressSanitizer)
-        GTEST_SKIP() << "the address sanitizer's allocator ends the process when memory runs out";
+    if (testsupport::kAddressSanitizer || testsupport::kThreadSanitizer)
+        GTEST_SKIP() << "the sanitizer's allocator ends the process when memory runs out";
     // 4000 x 3000 pixels need 36 MB of bitmap.
     QImage big(4000, 3000, QImage::Format_RGB32);
     big.fill(qRgb(90, 120, 150));
