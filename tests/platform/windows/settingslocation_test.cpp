@@ -46,6 +46,8 @@ TEST(ProgramPlaces, InstalledOnlyBesideItsShareFolderThenInTheUsersFolders) {
         for (const auto& made : {onDisk(settings), onDisk(settings).parent_path()})
             EXPECT_TRUE(!installed || std::filesystem::status(made).permissions() ==
                                           std::filesystem::perms::owner_all);
+        // By bytes: QTemporaryDir cannot remove a name that is not UTF-8.
+        std::filesystem::remove_all(onDisk(root.path()));
     }
     qputenv("HOME", home);
     config.isNull() ? qunsetenv("XDG_CONFIG_HOME") : qputenv("XDG_CONFIG_HOME", config);
