@@ -103,8 +103,8 @@ public:
                                        std::condition_variable& changed, const QString& path);
     bool waitFor(std::unique_lock<std::mutex>& lock, std::condition_variable& changed,
                  const QString& path) const;
-    // Stops it; returns the pictures decoded ahead, to be freed outside the lock.
-    std::vector<DecodedPicture> end();
+    // Stops it and frees what it decoded ahead.
+    void end() noexcept;
 
 private:
     struct Entry {
@@ -122,8 +122,9 @@ private:
         held_ -= entry.held;
         entry.held = 0;
     }
-    // Drops what is read ahead for an entry the run has passed; a picture goes into `freed`.
-    void pass(int index, std::vector<DecodedPicture>& freed);
+    // Drops what is read ahead for an entry the run has passed. It takes no memory, so that the
+    // end of a run cannot fail; the run passes a picture decoded ahead only when it ends.
+    void pass(int index) noexcept;
     void skipPassed() noexcept {
         while (nextToRead_ < size() && entries_[nextToRead_].stage != Stage::Waiting)
             ++nextToRead_;
@@ -215,11 +216,11 @@ void ReadAheadSession::work(std::unique_lock<std::mutex>& lock, std::condition_v
     }
 }
 
-void ReadAheadSession::pass(int index, std::vector<DecodedPicture>& freed) {
+void ReadAheadSession::pass(int index) noexcept {
     Entry& entry = entries_[index];
     switch (entry.stage) {
     case Stage::Ready:
-        freed.push_back(std::move(entry.picture));
+        entry.picture = {};
         release(entry);
         entry.stage = Stage::Dropped;
         break;
@@ -242,9 +243,8 @@ std::optional<DecodedPicture> ReadAheadSession::take(std::unique_lock<std::mutex
     if (found == positions_.constEnd() || *found < nextToTake_)
         return std::nullopt;
     const int index = *found;
-    std::vector<DecodedPicture> freed;
     for (int passed = nextToTake_; passed < index; ++passed)
-        pass(passed, freed);
+        pass(passed);
     nextToTake_ = index + 1;
     Entry& entry = entries_[index];
     if (entry.stage == Stage::Waiting)
@@ -252,16 +252,13 @@ std::optional<DecodedPicture> ReadAheadSession::take(std::unique_lock<std::mutex
     skipPassed();
     changed.notify_all();
     changed.wait(lock, [&] { return entry.stage != Stage::Working; });
-    if (entry.stage != Stage::Ready) {
-        lock.unlock();
+    if (entry.stage != Stage::Ready)
         return std::nullopt;
-    }
     release(entry);
     entry.stage = Stage::Taken;
     DecodedPicture picture = std::move(entry.picture);
     const FileIdentity identity = entry.identity;
     lock.unlock();
-    freed.clear();
     // Replaced, rewritten or gone since it was read: loaded anew, as the file is now.
     if (fileIdentity(path) != identity)
         return std::nullopt;
@@ -284,12 +281,10 @@ bool ReadAheadSession::waitFor(std::unique_lock<std::mutex>& lock, std::conditio
     return entry.stage == Stage::Ready;
 }
 
-std::vector<DecodedPicture> ReadAheadSession::end() {
+void ReadAheadSession::end() noexcept {
     ended_ = true;
-    std::vector<DecodedPicture> freed;
     for (int index = 0; index < size(); ++index)
-        pass(index, freed);
-    return freed;
+        pass(index);
 }
 
 namespace {
@@ -326,15 +321,12 @@ public:
         return current_;
     }
 
-    void end(const std::shared_ptr<ReadAheadSession>& session) {
-        std::vector<DecodedPicture> freed;
-        {
-            const std::unique_lock lock(mutex_);
-            freed = session->end();
-            if (current_ == session)
-                current_.reset();
-            changed_.notify_all();
-        }
+    void end(const std::shared_ptr<ReadAheadSession>& session) noexcept {
+        const std::unique_lock lock(mutex_);
+        session->end();
+        if (current_ == session)
+            current_.reset();
+        changed_.notify_all();
     }
 
     std::optional<DecodedPicture> take(const QString& path) {
